@@ -1,0 +1,13 @@
+# The receiver's CPU: 32-bit little-endian MIPS.  Tests run under qemu-user.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR mipsel)
+set(CMAKE_C_COMPILER mipsel-linux-gnu-gcc)
+set(CMAKE_CXX_COMPILER mipsel-linux-gnu-g++)
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-mipsel;-L;/usr/mipsel-linux-gnu)
+get_filename_component(_top ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
+set(VELUMO_SYSROOT ${_top}/.deps/mipsel-sysroot CACHE PATH "unpacked mipsel packages")
+set(CMAKE_FIND_ROOT_PATH /usr/mipsel-linux-gnu ${VELUMO_SYSROOT})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_LIBRARY_SUFFIXES .a)

@@ -1,0 +1,222 @@
+// tapsim - the firmware stand-in: loads plug-ins and drives them with a
+// script of remote-control keys, characters, idle ticks and stop requests,
+// the way the receiver does.
+#include <errno.h>
+#include <getopt.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "script.h"
+#include "tapsim.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: tapsim [options] PLUGIN.so [PLUGIN.so ...]\n"
+    "Loads the plug-ins into a stand-in of the receiver's firmware and drives them.\n"
+    "\n"
+    "  --disk DIR               the receiver's disk (created with /ProgramFiles when missing)\n"
+    "  --script FILE            events to deliver, '-' for standard input (default: none)\n"
+    "  --shots DIR              folder for the script's screenshots (default: .)\n"
+    "  --clock 'YYYY-MM-DD HH:MM:SS'  fixed start of the clock (default: real time)\n"
+    "  --lang en|de             the OSD language the firmware reports (default: en)\n"
+    "  --system-id N            the receiver model's system identifier\n"
+    "  --echo                   print what reaches the network terminal\n"
+    "  --trace                  print every event and its result on standard error\n"
+    "  --strict                 fail when a plug-in leaves heap blocks or misuses the heap\n"
+    "  --fail-alloc N           the Nth heap allocation fails\n"
+    "  --fail-alloc-above BYTES every heap allocation larger than BYTES fails\n"
+    "  --fail-write-after BYTES disk writes fail after BYTES bytes\n"
+    "  --help                   this text\n"
+    "\n"
+    "Script lines: key NAME|CODE, char CODE, idle [N], stop, shot FILE.png; '#' starts a comment.\n";
+
+int Usage(const std::string &why) {
+  fprintf(stderr, "tapsim: %s\n%s", why.c_str(), "Try 'tapsim --help'.\n");
+  return 2;
+}
+
+bool Count(const char *text, unsigned long long max, unsigned long long &out) {
+  if (!text || !*text || *text == '-') return false;
+  char *end = nullptr;
+  errno = 0;
+  out = strtoull(text, &end, 0);
+  return !*end && !errno && out <= max;
+}
+
+bool ReadAll(const std::string &path, std::string &text) {
+  if (path == "-") {
+    std::ostringstream s;
+    s << std::cin.rdbuf();
+    text = s.str();
+    return true;
+  }
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  text = s.str();
+  return true;
+}
+
+bool AnyRunning() {
+  for (int i = 0; i < SIM_MAX_PLUGINS; ++i)
+    if (Sim_PluginRunning(i)) return true;
+  return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  enum {
+    kDisk = 1000, kScript, kShots, kClock, kLang, kSystemId, kEcho, kTrace, kStrict,
+    kFailAlloc, kFailAllocAbove, kFailWriteAfter, kHelp
+  };
+  static const option options[] = {
+      {"disk", required_argument, nullptr, kDisk},
+      {"script", required_argument, nullptr, kScript},
+      {"shots", required_argument, nullptr, kShots},
+      {"clock", required_argument, nullptr, kClock},
+      {"lang", required_argument, nullptr, kLang},
+      {"system-id", required_argument, nullptr, kSystemId},
+      {"echo", no_argument, nullptr, kEcho},
+      {"trace", no_argument, nullptr, kTrace},
+      {"strict", no_argument, nullptr, kStrict},
+      {"fail-alloc", required_argument, nullptr, kFailAlloc},
+      {"fail-alloc-above", required_argument, nullptr, kFailAllocAbove},
+      {"fail-write-after", required_argument, nullptr, kFailWriteAfter},
+      {"help", no_argument, nullptr, kHelp},
+      {nullptr, 0, nullptr, 0},
+  };
+  std::string disk, scriptPath, shots = ".", clock;
+  dword language = 1, systemId = 0, failAlloc = 0, failAbove = 0;
+  bool haveSystemId = false, echo = false, trace = false, strict = false;
+  long long failWrite = -1;
+  opterr = 0;
+  int c;
+  unsigned long long n;
+  while ((c = getopt_long(argc, argv, "", options, nullptr)) != -1) {
+    switch (c) {
+    case kDisk: disk = optarg; break;
+    case kScript: scriptPath = optarg; break;
+    case kShots: shots = optarg; break;
+    case kClock: clock = optarg; break;
+    case kLang:
+      if (strcmp(optarg, "en") == 0) language = 1;
+      else if (strcmp(optarg, "de") == 0) language = 2;
+      else return Usage(std::string("--lang takes en or de, not '") + optarg + "'");
+      break;
+    case kSystemId:
+      if (!Count(optarg, 0xFFFFFFFFull, n)) return Usage("--system-id takes a number");
+      systemId = dword(n);
+      haveSystemId = true;
+      break;
+    case kEcho: echo = true; break;
+    case kTrace: trace = true; break;
+    case kStrict: strict = true; break;
+    case kFailAlloc:
+      if (!Count(optarg, 0xFFFFFFFFull, n) || n == 0)
+        return Usage("--fail-alloc takes a count from 1");
+      failAlloc = dword(n);
+      break;
+    case kFailAllocAbove:
+      if (!Count(optarg, 0xFFFFFFFFull, n) || n == 0)
+        return Usage("--fail-alloc-above takes a size in bytes from 1");
+      failAbove = dword(n);
+      break;
+    case kFailWriteAfter:
+      if (!Count(optarg, 1ull << 62, n)) return Usage("--fail-write-after takes a size in bytes");
+      failWrite = (long long)n;
+      break;
+    case kHelp: fputs(kUsage, stdout); return 0;
+    default:
+      return Usage(std::string("unknown or incomplete option '") + argv[optind - 1] + "'");
+    }
+  }
+  std::vector<std::string> plugins(argv + optind, argv + argc);
+  if (plugins.empty()) return Usage("no plug-in given");
+  if (disk.empty()) return Usage("no disk given (--disk DIR)");
+
+  std::vector<ScriptStep> steps;
+  if (!scriptPath.empty()) {
+    std::string text, error;
+    if (!ReadAll(scriptPath, text)) {
+      fprintf(stderr, "tapsim: cannot read script %s\n", scriptPath.c_str());
+      return 2;
+    }
+    if (!ParseScript(text, scriptPath == "-" ? "<stdin>" : scriptPath, steps, error)) {
+      fprintf(stderr, "tapsim: %s\n", error.c_str());
+      return 2;
+    }
+  }
+
+  if (!Sim_Init(disk.c_str())) return 1;
+  if (!clock.empty() && !Sim_SetClock(clock.c_str())) {
+    Sim_Shutdown();
+    return Usage("--clock takes a time 'YYYY-MM-DD HH:MM:SS', not '" + clock + "'");
+  }
+  Sim_SetLanguage(language);
+  if (haveSystemId) Sim_SetSystemId(systemId);
+  Sim_SetEcho(echo);
+  Sim_SetTrace(trace);
+  Sim_FailAllocAbove(failAbove);
+  Sim_FailWriteAfter(failWrite);
+  Sim_FailAllocNth(failAlloc);
+
+  for (const std::string &p : plugins) {
+    char err[512] = "";
+    if (Sim_LoadPlugin(p.c_str(), err, sizeof err) < 0) {
+      fprintf(stderr, "tapsim: cannot load %s: %s\n", p.c_str(), err);
+      Sim_Shutdown();
+      return 1;
+    }
+  }
+
+  int status = 0;
+  for (const ScriptStep &s : steps) {
+    if (!AnyRunning()) break;
+    switch (s.kind) {
+    case ScriptStep::Key: Sim_DeliverEvent(EVT_KEY, s.value, 0); break;
+    case ScriptStep::Char: Sim_DeliverEvent(EVT_KEYBOARD, s.value, 0); break;
+    case ScriptStep::Idle:
+      for (dword i = 0; i < s.value && AnyRunning(); ++i) Sim_DeliverEvent(EVT_IDLE, 0, 0);
+      break;
+    case ScriptStep::Stop: Sim_DeliverEvent(EVT_STOP, 0, 0); break;
+    case ScriptStep::Shot: {
+      mkdir(shots.c_str(), 0755);
+      const std::string path = shots + "/" + s.file;
+      if (!Sim_Screenshot(path.c_str())) {
+        fprintf(stderr, "tapsim: line %d: cannot write screenshot %s\n", s.line, path.c_str());
+        status = 1;
+      }
+      break;
+    }
+    }
+  }
+
+  for (int i = 0; i < SIM_MAX_PLUGINS; ++i) {
+    const char *name = Sim_PluginName(i);
+    if (!*name) continue;
+    const bool running = Sim_PluginRunning(i);
+    const dword blocks = Sim_HeapBlocks(i), misuse = Sim_HeapMisuse(i);
+    fprintf(stderr,
+            "tapsim: %s: %s; normal mode: %s; TAP_EnterNormal calls: %lu; heap blocks held: %lu; "
+            "heap misuse: %lu; events: %lu\n",
+            name, running ? "still loaded" : "exited (TAP_Exit)", Sim_NormalMode() ? "on" : "off",
+            Sim_EnterNormalCalls(), blocks, misuse, Sim_PluginEvents(i));
+    if (strict && (misuse || (!running && blocks))) status = 3;
+  }
+  if (status == 3) fprintf(stderr, "tapsim: --strict: heap blocks left behind or heap misused\n");
+  Sim_Shutdown();
+  return status;
+}

@@ -1,0 +1,210 @@
+// Velumo.cpp - the plug-in's spine: start-up, shutdown, its states and the
+// dispatch of the firmware's events.
+#include "Velumo.h"
+
+#include <string.h>
+
+#include "tklib.h"
+
+int32_t myState = MS_Inactive;
+int32_t lang = 0;
+word rgn = 0;
+int32_t exitkey = 40;
+char currentDir[255];
+char logofile[128];
+char buf[255];
+char Text[101];
+int32_t iSelection = 0, itSelection = 0;
+int32_t dump = 0, sortnameasc = 0, sortvalueasc = 0, sortidasc = 0;
+uint32_t bgcolor = 0xFF101010;
+int32_t showerror = 0, showtrans = 0;
+
+static const char *const kStateNames[] = {"MS_Inactive\n", "MS_Filelist\n", "MS_LogoDetail\n",
+                                          "MS_Rename\n"};
+
+void ChangeState(int32_t newState) {
+  if (myState != newState && newState >= MS_Inactive && newState <= MS_Rename)
+    WriteLog(kStateNames[newState]);
+  myState = newState;
+}
+
+static void SetStatus(const char *german, const char *english) {
+  strcpy(buf, Lang(german, english));
+  ShowFilelistMenuButtons(0, buf);
+}
+
+// Creates the folder or file in the current directory unless it is there.
+static void EnsureExists(const char *name, byte attr) {
+  if (!TAP_Hdd_Exist(name)) TAP_Hdd_Create(name, attr);
+}
+
+void MyInit() {
+  TAP_Hdd_ChangeDir("/ProgramFiles");
+  EnsureExists("Settings", ATTR_FOLDER);
+  TAP_Hdd_ChangeDir("Settings");
+  EnsureExists("Velumo", ATTR_FOLDER);
+  TAP_Hdd_ChangeDir("Velumo");
+  EnsureExists("Velumo.log", ATTR_NORMAL);
+
+  char line[128];
+  TAP_SPrint(line, "Programmstart %s\n", PROGRAM_NAME);
+  WriteLog(line);
+  TAP_SPrint(line, "- System ID %d\n", int(TAP_GetSystemId()));
+  WriteLog(line);
+  TAP_SPrint(line, "- Firmware version %X\n", unsigned(TAP_GetVersion()));
+  WriteLog(line);
+
+  lang = TAP_GetSystemVar(SYSVAR_OsdLan) == LAN_German ? 2 : 0;
+  dump = sortnameasc = sortvalueasc = sortidasc = 0;
+  LoadSettings();
+  SaveSettings();
+
+  rgn = TAP_Osd_Create(0, 0, OSD_WIDTH, OSD_HEIGHT, 0, 0);
+  TAP_Osd_FillBox(rgn, 0, 0, OSD_WIDTH, OSD_HEIGHT, 0xFF101010);
+  TAP_Osd_Sync();
+
+  ChangeState(MS_Filelist);
+  OSDMenuInitialize(true, true, true, true, PROGRAM_NAME, nullptr);
+  OSDMenuItemAdd(Lang("Programmstart ...", "Starting ..."), nullptr, nullptr, nullptr, true, false,
+                 0);
+  SetStatus("Lade Liste ...", "Loading list ...");
+  ShowFilelistMenu(currentDir, LOGO_FILTER);
+  WriteDebugLog("< Initialization\n");
+}
+
+void MyFinish(word event) {
+  WriteDebugLog("> Finalization\n");
+  OSDMenuDestroy();
+  ChangeState(MS_Inactive);
+  TAP_Osd_FillBox(rgn, 0, 0, OSD_WIDTH, OSD_HEIGHT, 0);
+  TAP_Osd_Sync();
+  TAP_Osd_Delete(rgn);
+  TAP_Osd_Sync();
+  // On a stop request the firmware takes the screen back itself.
+  if (event != EVT_STOP) TAP_EnterNormal();
+  WriteDebugLog("< Finalization\n");
+  char line[64];
+  TAP_SPrint(line, "Programmende %s\n", PROGRAM_NAME);
+  WriteLog(line);
+  TAP_Exit();
+}
+
+extern "C" int TAP_Main(void) {
+  KeyTranslate(true, TAP_EventHandler);
+  MyInit();
+  return 1;
+}
+
+// Previous or next logo of the list, shown in the detail view.  The list
+// lies one menu level below the detail view's empty level.
+static void StepLogo(bool forward) {
+  OSDMenuPop();
+  if (forward)
+    OSDMenuScrollDown();
+  else
+    OSDMenuScrollUp();
+  strncpy(logofile, OSDMenuItemGetCurrentName(), sizeof logofile - 1);
+  logofile[sizeof logofile - 1] = '\0';
+  OSDMenuPush();
+  if (LoadChannelLogo(currentDir, logofile)) ShowChannelLogo(rgn, 0, 0, 1);
+}
+
+static dword LogoDetailKey(dword key) {
+  switch (key) {
+  case RKEY_Up:
+  case RKEY_Left:
+  case RKEY_Rewind:
+  case RKEY_Prev:
+    WriteDebugLog("- pressed Up/Left/Rwd/Prev\n");
+    StepLogo(false);
+    return 0;
+  case RKEY_Down:
+  case RKEY_Right:
+  case RKEY_Forward:
+  case RKEY_Next:
+    WriteDebugLog("- pressed Down/Right/Ffwd/Next\n");
+    StepLogo(true);
+    return 0;
+  case RKEY_NewF1:
+    WriteDebugLog("- pressed Red\n");
+    bgcolor = bgcolor == 0xFF101010 ? 0 : 0xFF101010;
+    ShowChannelLogo(rgn, 0, 0, 1);
+    return 0;
+  case RKEY_F2:
+    WriteDebugLog("- pressed Green\n");
+    showerror = !showerror;
+    ShowChannelLogo(rgn, 0, 0, 1);
+    return 0;
+  case RKEY_F3:
+    WriteDebugLog("- pressed Yellow\n");
+    showtrans = !showtrans;
+    ShowChannelLogo(rgn, 0, 0, 1);
+    return 0;
+  case RKEY_F4:
+    WriteDebugLog("- pressed Blue\n");
+    dump = !dump;
+    SetStatus("Daten-Dump ...", "Dumping data ...");
+    ShowChannelLogo(rgn, 0, 0, 1);
+    SetStatus("Daten-Dump - fertig", "Dumping data - finished");
+    return 0;
+  case RKEY_Menu:
+  case RKEY_Ok:
+  case RKEY_Exit:
+    WriteDebugLog("- pressed Ok/Menu/Exit\n");
+    ChangeState(MS_Filelist);
+    SetStatus("Lade Liste ...", "Loading list ...");
+    OSDMenuPop();
+    iSelection = OSDMenuGetCurrentItem();
+    ShowFilelistMenu(currentDir, LOGO_FILTER);
+    return 0;
+  default:
+    return key;
+  }
+}
+
+static void CompleteRename() {
+  char line[300];
+  TAP_SPrint(line, "Renaming <%s> to <%s>\n", logofile, Text);
+  WriteLog(line);
+  TAP_Hdd_ChangeDir(currentDir);
+  TAP_Hdd_Rename(logofile, Text);
+  ChangeState(MS_Filelist);
+  SetStatus("Aktualisiere Liste ...", "Refreshing list ...");
+  ShowFilelistMenu(currentDir, LOGO_FILTER);
+}
+
+extern "C" dword TAP_EventHandler(word event, dword param1, dword param2) {
+  if (event == EVT_STOP) {
+    MyFinish(EVT_STOP);
+    return 0;
+  }
+  if (event == EVT_KEY && exitkey >= 0 && exitkey < kKeyCount &&
+      param1 == Tasten[exitkey].KeyCode) {
+    WriteDebugLog("- pressed defined exit key\n");
+    MyFinish(EVT_KEY);
+    return 0;
+  }
+  switch (myState) {
+  case MS_Rename:
+    if (!OSDMenuKeyboard_EventHandler(&event, &param1, &param2)) {
+      TAP_Osd_Sync();
+      return 0;
+    }
+    CompleteRename();
+    return 0;
+  case MS_Filelist:
+    if (event != EVT_KEY) break;
+    if (OSDMenuEvent(&event, &param1, &param2)) {
+      // Title, legend and preview follow the cursor.
+      ShowFilelistMenuButtons(0, "");
+      return 0;
+    }
+    return MenuAction(param1) ? 0 : param1;
+  case MS_LogoDetail:
+    if (event != EVT_KEY) break;
+    return LogoDetailKey(param1);
+  default:
+    break;
+  }
+  return param1;
+}

@@ -1,0 +1,62 @@
+// Velumo.h - the plug-in's global state and the routines its parts share.
+#ifndef VELUMO_H
+#define VELUMO_H
+
+#include <stdint.h>
+
+#include "tap.h"
+
+#define PROGRAM_NAME "Velumo V1.0"
+#define PROGRAM_VERSION "V1.0"
+#define LOGO_FILTER ".qtl32|.qsl32|.ibl32|.bll32|.qtl|.qsl|.ibl|.bll|.jpg|.png|.bmp"
+
+enum {
+  MS_Inactive = 0,
+  MS_Filelist = 1,
+  MS_LogoDetail = 2,
+  MS_Rename = 3,
+};
+
+extern int32_t myState;
+extern int32_t lang;
+extern word rgn;
+extern int32_t exitkey;
+extern char currentDir[255];
+extern char logofile[128];
+extern char buf[255];
+extern char Text[101];
+extern int32_t iSelection, itSelection;
+extern int32_t dump, sortnameasc, sortvalueasc, sortidasc;
+extern uint32_t bgcolor;
+extern int32_t showerror, showtrans;
+
+extern "C" {
+int TAP_Main(void);
+dword TAP_EventHandler(word event, dword param1, dword param2);
+}
+
+void MyInit();
+void MyFinish(word event);
+void ChangeState(int32_t newState);
+
+// German when the firmware's OSD language is German.
+inline const char *Lang(const char *german, const char *english) {
+  return lang ? german : english;
+}
+
+// ---- log (diagnostics) ----------------------------------------------------
+void WriteLog(const char *text);
+void WriteDebugLog(const char *text);
+
+// ---- settings --------------------------------------------------------------
+void LoadSettings();
+void SaveSettings();
+
+// ---- browser and logo engine ----------------------------------------------
+void ShowFilelistMenu(char *dir, const char *filter);
+void ShowFilelistMenuButtons(int32_t noSync, const char *text);
+int32_t MenuAction(dword key);
+int32_t LoadChannelLogo(const char *dir, const char *name);
+void ShowChannelLogo(word region, int32_t x, int32_t y, int32_t detail);
+
+#endif

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# tapsim end to end: how runs end, what they print, and how bad input is met.
+# usage: lifecycle.sh TAPSIM VELUMO.so   (TAPSIM_EMULATOR may name qemu)
+set -u
+tapsim=$1
+plugin=$2
+emu=${TAPSIM_EMULATOR:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passed=0
+
+run() { # run NAME SCRIPT-TEXT [tapsim options...]; sets rc, out, err
+  local name=$1 text=$2
+  shift 2
+  printf '%s\n' "$text" >"$work/$name.tsim"
+  $emu "$tapsim" --disk "$work/disk-$name" --script "$work/$name.tsim" "$@" "$plugin" \
+    >"$work/$name.out" 2>"$work/$name.err"
+  rc=$?
+  out=$(cat "$work/$name.out")
+  err=$(cat "$work/$name.err")
+}
+
+check() { # check DESCRIPTION CONDITION...
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failures=$((failures + 1))
+    echo "FAILED: $what"
+    echo "  exit code: $rc"
+    echo "  stderr: $err"
+  fi
+}
+has() { grep -qF -- "$1" <<<"$2"; }
+
+# The exit key ends the plug-in and gives the screen back to normal viewing.
+run exitkey 'key RKEY_Stop' --strict
+check "exit key: exit code 0" test "$rc" = 0
+check "exit key: TAP_Exit" has "Velumo.so: exited (TAP_Exit)" "$err"
+check "exit key: TAP_EnterNormal called" has "TAP_EnterNormal calls: 1;" "$err"
+check "exit key: no heap block held" has "heap blocks held: 0;" "$err"
+check "exit key: one event" has "events: 1" "$err"
+
+# The stop request ends it without TAP_EnterNormal.
+run stop 'stop'
+check "stop: exit code 0" test "$rc" = 0
+check "stop: TAP_Exit" has "exited (TAP_Exit)" "$err"
+check "stop: no TAP_EnterNormal" has "TAP_EnterNormal calls: 0;" "$err"
+
+# Keys nobody handles go back to the firmware unchanged; a script that ends
+# first leaves the plug-in loaded.
+run unhandled $'key White\nkey 0x1004A\nidle 3' --trace
+check "unhandled: exit code 0" test "$rc" = 0
+check "unhandled: White returned" has "key 0x10049 returned to the firmware" "$err"
+check "unhandled: 0x1004A returned" has "key 0x1004A returned to the firmware" "$err"
+check "unhandled: still loaded" has "Velumo.so: still loaded" "$err"
+check "unhandled: five events" has "events: 5" "$err"
+
+# Events after the plug-in ended are not delivered.
+run afterexit $'key Stop\nkey OK\nidle 10'
+check "after exit: only the exit key reached it" has "events: 1" "$err"
+
+# A missing disk folder is made, with /ProgramFiles in it; the plug-in file
+# lies there as on the receiver.
+run newdisk 'stop'
+check "new disk: ProgramFiles made" test -d "$work/disk-newdisk/ProgramFiles"
+check "new disk: plug-in file on the disk" test -f "$work/disk-newdisk/ProgramFiles/Velumo.so"
+check "new disk: settings folder made by the plug-in" test -f "$work/disk-newdisk/ProgramFiles/Settings/Velumo/Velumo.log"
+
+# Screenshots are PNG files of the plug-in's screen.
+run shot $'idle\nshot start.png\nstop' --shots "$work/shots"
+check "shot: exit code 0" test "$rc" = 0
+check "shot: PNG written" test "$(head -c 8 "$work/shots/start.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a
+
+# Bad input: one clear message, non-zero exit, nothing run.
+run badkey $'key OK\nkey RKEY_Nothing'
+check "bad key: non-zero exit" test "$rc" != 0
+check "bad key: message names the line" has "badkey.tsim:2: unknown key name 'RKEY_Nothing'" "$err"
+check "bad key: plug-in not started" test ! -e "$work/disk-badkey"
+
+$emu "$tapsim" --disk "$work/d" --script "$work/no-such-script" "$plugin" 2>"$work/e" >/dev/null
+rc=$?
+err=$(cat "$work/e")
+check "missing script: non-zero exit" test "$rc" != 0
+check "missing script: message" has "cannot read script" "$err"
+
+$emu "$tapsim" --disk "$work/d" "$work/no-such-plugin.so" 2>"$work/e" >/dev/null
+rc=$?
+err=$(cat "$work/e")
+check "missing plug-in: non-zero exit" test "$rc" != 0
+check "missing plug-in: message" has "cannot load" "$err"
+
+printf 'not a plug-in' >"$work/fake.so"
+$emu "$tapsim" --disk "$work/d" "$work/fake.so" 2>"$work/e" >/dev/null
+rc=$?
+err=$(cat "$work/e")
+check "not a shared object: non-zero exit" test "$rc" != 0
+
+$emu "$tapsim" "$plugin" 2>"$work/e" >/dev/null
+rc=$?
+err=$(cat "$work/e")
+check "no disk: usage error" test "$rc" = 2
+check "no disk: message" has "no disk given" "$err"
+
+$emu "$tapsim" --disk "$work/d" --lang fr "$plugin" 2>"$work/e" >/dev/null
+rc=$?
+err=$(cat "$work/e")
+check "bad language: usage error" test "$rc" = 2
+
+$emu "$tapsim" --disk "$work/d" --clock "yesterday" "$plugin" 2>"$work/e" >/dev/null
+rc=$?
+err=$(cat "$work/e")
+check "bad clock: usage error" test "$rc" = 2
+
+$emu "$tapsim" --help >"$work/o" 2>&1
+rc=$?
+err=$(cat "$work/o")
+check "help: exit 0" test "$rc" = 0
+check "help: shows the script language" has "key NAME|CODE" "$err"
+
+echo "e2e lifecycle: $passed passed, $failures failed"
+[ "$failures" = 0 ]

@@ -1,0 +1,139 @@
+// The plug-in's life cycle and key dispatch, driven through the firmware
+// stand-in exactly as tapsim drives it.
+#include <string.h>
+
+#include "Velumo.h"
+#include "testdisk.h"
+
+namespace {
+
+class Lifecycle : public SimTest {
+protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    char err[256] = "";
+    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
+    ASSERT_GE(slot_, 0) << err;
+  }
+  dword Key(dword code) { return Sim_DeliverEvent(EVT_KEY, code, 0); }
+  uint32_t Shown(int x, int y) { return Sim_ShownPlane()[y * OSD_WIDTH + x]; }
+  int slot_ = -1;
+};
+
+TEST_F(Lifecycle, StartCoversTheScreenAndOpensTheList) {
+  EXPECT_EQ(1, Sim_PluginRunning(slot_));
+  EXPECT_EQ(MS_Filelist, myState);
+  EXPECT_EQ(1, Sim_RegionCount());
+  EXPECT_EQ(0xFF101010u, Shown(0, 0));
+  EXPECT_EQ(0xFF101010u, Shown(719, 575));
+  EXPECT_EQ(0, lang);
+  EXPECT_TRUE(HostExists(Host("/ProgramFiles/Settings/Velumo/Velumo.log")));
+}
+
+TEST_F(Lifecycle, ExitKeyEndsWithNormalViewing) {
+  EXPECT_EQ(0u, Key(RKEY_Stop));
+  EXPECT_EQ(0, Sim_PluginRunning(slot_));
+  EXPECT_EQ(MS_Inactive, myState);
+  EXPECT_EQ(1u, Sim_EnterNormalCalls());
+  EXPECT_EQ(0, Sim_RegionCount());
+  EXPECT_EQ(0u, Shown(0, 0)); // cleared before the region went away
+  EXPECT_EQ(0u, Shown(719, 575));
+  EXPECT_EQ(0u, Sim_HeapBlocks(slot_));
+  // Nothing reaches an ended plug-in.
+  const dword events = Sim_PluginEvents(slot_);
+  EXPECT_EQ(dword(RKEY_Ok), Key(RKEY_Ok));
+  EXPECT_EQ(events, Sim_PluginEvents(slot_));
+}
+
+TEST_F(Lifecycle, StopRequestEndsWithoutNormalViewing) {
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+  EXPECT_EQ(0, Sim_PluginRunning(slot_));
+  EXPECT_EQ(0u, Sim_EnterNormalCalls());
+  EXPECT_EQ(0, Sim_RegionCount());
+  EXPECT_EQ(0u, Shown(360, 288));
+}
+
+TEST_F(Lifecycle, StopRequestEndsTheRenameState) {
+  ChangeState(MS_Rename);
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+  EXPECT_EQ(0, Sim_PluginRunning(slot_));
+  EXPECT_EQ(MS_Inactive, myState);
+  EXPECT_EQ(0u, Sim_EnterNormalCalls());
+}
+
+TEST_F(Lifecycle, ExitKeyZeroLeavesOnlyTheStopRequest) {
+  exitkey = 0;
+  EXPECT_EQ(dword(RKEY_Stop), Key(RKEY_Stop)); // back to the firmware, unchanged
+  EXPECT_EQ(1, Sim_PluginRunning(slot_));
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+  EXPECT_EQ(0, Sim_PluginRunning(slot_));
+}
+
+TEST_F(Lifecycle, UnhandledKeysGoBackToTheFirmwareUnchanged) {
+  exitkey = 40;
+  for (dword key : {dword(RKEY_White), dword(RKEY_Mute), dword(0x1004A)})
+    EXPECT_EQ(key, Key(key));
+  // Other events in the list are not the plug-in's either.
+  EXPECT_EQ(1, Sim_PluginRunning(slot_));
+  EXPECT_EQ(MS_Filelist, myState);
+}
+
+TEST_F(Lifecycle, DetailViewTogglesItsOptions) {
+  ChangeState(MS_LogoDetail);
+  bgcolor = 0xFF123456;
+  EXPECT_EQ(0u, Key(RKEY_NewF1));
+  EXPECT_EQ(0xFF101010u, bgcolor); // another colour becomes the dark grey first
+  EXPECT_EQ(0u, Key(RKEY_NewF1));
+  EXPECT_EQ(0u, bgcolor);
+  EXPECT_EQ(0u, Key(RKEY_NewF1));
+  EXPECT_EQ(0xFF101010u, bgcolor);
+
+  showerror = 0;
+  showtrans = 1;
+  EXPECT_EQ(0u, Key(RKEY_F2));
+  EXPECT_EQ(1, showerror);
+  EXPECT_EQ(0u, Key(RKEY_F3));
+  EXPECT_EQ(0, showtrans);
+  EXPECT_EQ(0u, Key(RKEY_F4));
+  EXPECT_EQ(1, dump);
+
+  EXPECT_EQ(dword(RKEY_White), Key(RKEY_White));
+  EXPECT_EQ(MS_LogoDetail, myState);
+  EXPECT_EQ(0u, Key(RKEY_Exit));
+  EXPECT_EQ(MS_Filelist, myState);
+}
+
+TEST_F(Lifecycle, ExitKeyOnAStateKeyEndsInsteadOfActing) {
+  exitkey = 22; // RKEY_Ok
+  ChangeState(MS_LogoDetail);
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_EQ(0, Sim_PluginRunning(slot_));
+  EXPECT_EQ(1u, Sim_EnterNormalCalls());
+  exitkey = 40;
+}
+
+TEST_F(Lifecycle, ClosingTheKeyboardRenamesTheFile) {
+  ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/old.png"), "logo"));
+  strcpy(currentDir, "/ProgramFiles");
+  strcpy(logofile, "old.png");
+  strcpy(Text, "new.png");
+  ChangeState(MS_Rename);
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_EQ(MS_Filelist, myState);
+  EXPECT_FALSE(HostExists(Host("/ProgramFiles/old.png")));
+  std::string bytes;
+  ASSERT_TRUE(ReadHostFile(Host("/ProgramFiles/new.png"), bytes));
+  EXPECT_EQ("logo", bytes);
+}
+
+TEST_F(Lifecycle, GermanWhenTheFirmwareSpeaksGerman) {
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+  Sim_SetLanguage(LAN_German);
+  char err[256] = "";
+  const int again = Sim_AttachPlugin("Velumo2.so", __TAP_Init_, err, sizeof err);
+  ASSERT_GE(again, 0) << err;
+  EXPECT_EQ(2, lang);
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+}
+
+} // namespace

@@ -1,0 +1,30 @@
+// A fresh firmware stand-in on a temporary disk for each test.
+#ifndef TESTDISK_H
+#define TESTDISK_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tapsim.h"
+
+// Host helpers for arranging and checking the disk behind the firmware's back.
+std::string MakeTempDir();
+void RemoveTree(const std::string &path);
+bool WriteHostFile(const std::string &path, const std::string &bytes);
+bool ReadHostFile(const std::string &path, std::string &bytes);
+bool HostExists(const std::string &path);
+// Folder of the public test images, or "" when it is not there.
+std::string TestDataDir(const char *sub);
+
+class SimTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Host path of a path on the simulated disk ("/ProgramFiles/x").
+  std::string Host(const std::string &diskPath) const { return root_ + diskPath; }
+  std::string root_;
+};
+
+#endif
