@@ -3,7 +3,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-mips test test-native test-mips demo format clean
+.PHONY: all deps build build-mips test test-native test-mips demo fuzz format clean
 
 all: build
 
@@ -33,8 +33,15 @@ test: test-native test-mips
 demo: build
 	bash tools/demo.sh build
 
+# libFuzzer with the sanitizers, FUZZ_SECONDS per target, from the seeds.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVELUMO_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+	bash tools/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' | grep -v -E '/(fonts|gfx)/')
 
 clean:
-	rm -rf build build-mips
+	rm -rf build build-mips build-fuzz

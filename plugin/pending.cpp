@@ -19,8 +19,14 @@ void LoadSettings() {
 }
 void SaveSettings() {}
 
-void ShowFilelistMenu(char *, const char *) { ChangeState(MS_Filelist); }
+void ShowFilelistMenu(char *, const char *) {
+  ChangeState(MS_Filelist);
+}
 void ShowFilelistMenuButtons(int32_t, const char *) {}
-int32_t MenuAction(dword) { return 0; }
-int32_t LoadChannelLogo(const char *, const char *) { return 0; }
+int32_t MenuAction(dword) {
+  return 0;
+}
+int32_t LoadChannelLogo(const char *, const char *) {
+  return 0;
+}
 void ShowChannelLogo(word, int32_t, int32_t, int32_t) {}

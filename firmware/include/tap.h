@@ -101,15 +101,15 @@ typedef struct {
  * TAP_Hdd_Fopen and are released by TAP_Hdd_Fclose; search entries belong to
  * the caller. */
 typedef struct {
-  byte attr;     /* ATTR_FOLDER or ATTR_NORMAL */
+  byte attr; /* ATTR_FOLDER or ATTR_NORMAL */
   byte hour;
   byte min;
   byte sec;
-  word mjd;      /* modification date, Modified Julian Date */
+  word mjd; /* modification date, Modified Julian Date */
   word reserved;
-  dword size;    /* bytes */
+  dword size; /* bytes */
   char name[TAP_MAX_FILENAME];
-  void *handle;  /* firmware's own data of an open file */
+  void *handle; /* firmware's own data of an open file */
 } TYPE_File;
 
 #define SEEK_START 0
@@ -123,7 +123,7 @@ typedef struct {
 
 /* The firmware's record of a compressed image (16 bytes on the receiver). */
 typedef struct {
-  byte version;     /* 1 */
+  byte version; /* 1 */
   byte reserved;
   byte psize;       /* pixel format, 1 = 32-bit ARGB */
   byte compressed;  /* method, 2 = zlib-deflated ARGB words */
@@ -177,8 +177,10 @@ word TAP_Osd_Create(dword x, dword y, dword w, dword h, byte lutIdx, dword flag)
 int TAP_Osd_Delete(word rgn);
 void TAP_Osd_Sync(void);
 int TAP_Osd_FillBox(word rgn, dword x, dword y, dword w, dword h, dword color);
-int TAP_Osd_DrawRectangle(word rgn, dword x, dword y, dword w, dword h, dword thickness, dword color);
-int TAP_Osd_Draw3dBoxFill(word rgn, dword x, dword y, dword w, dword h, dword c1, dword c2, dword fc);
+int TAP_Osd_DrawRectangle(word rgn, dword x, dword y, dword w, dword h, dword thickness,
+                          dword color);
+int TAP_Osd_Draw3dBoxFill(word rgn, dword x, dword y, dword w, dword h, dword c1, dword c2,
+                          dword fc);
 int TAP_Osd_PutPixel(word rgn, dword x, dword y, dword color);
 int TAP_Osd_PutGd(word rgn, int x, int y, const GraphicDescriptor *gd, int sprite);
 int TAP_Osd_PutString(word rgn, dword x, dword y, dword maxX, const char *str, dword fcolor,

@@ -135,7 +135,9 @@ void DiskReset() {
   OpenFiles().clear();
 }
 
-bool ValidFile(const TYPE_File *file) { return file && OpenFiles().count(file) != 0; }
+bool ValidFile(const TYPE_File *file) {
+  return file && OpenFiles().count(file) != 0;
+}
 
 } // namespace sim
 
@@ -143,8 +145,7 @@ using namespace sim;
 
 extern "C" int TAP_Hdd_ChangeDir(const char *dir) {
   std::string disk, host;
-  if (!S().initialised || !ResolveDiskPath(CurrentTask().cwd, dir, disk) ||
-      !HostPathOf(disk, host))
+  if (!S().initialised || !ResolveDiskPath(CurrentTask().cwd, dir, disk) || !HostPathOf(disk, host))
     return 0;
   struct stat st;
   if (stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 0;

@@ -50,7 +50,9 @@ dword HeapBlocks(int slot) {
   return n;
 }
 
-dword HeapBlocksTotal() { return dword(H().blocks.size()); }
+dword HeapBlocksTotal() {
+  return dword(H().blocks.size());
+}
 
 } // namespace sim
 
@@ -60,16 +62,24 @@ extern "C" void Sim_FailAllocNth(dword nth) {
   State &s = S();
   s.failNth = nth ? s.allocCount + nth : 0;
 }
-extern "C" void Sim_FailAllocAbove(dword bytes) { S().failAbove = bytes; }
-extern "C" void Sim_FailWriteAfter(long long bytes) { S().writeBudget = bytes < 0 ? -1 : bytes; }
-extern "C" dword Sim_AllocCount(void) { return S().allocCount; }
+extern "C" void Sim_FailAllocAbove(dword bytes) {
+  S().failAbove = bytes;
+}
+extern "C" void Sim_FailWriteAfter(long long bytes) {
+  S().writeBudget = bytes < 0 ? -1 : bytes;
+}
+extern "C" dword Sim_AllocCount(void) {
+  return S().allocCount;
+}
 extern "C" dword Sim_HeapBlocks(int slot) {
   return slot >= 0 && slot < SIM_MAX_PLUGINS ? HeapBlocks(slot) : 0;
 }
 extern "C" dword Sim_HeapMisuse(int slot) {
   return slot >= 0 && slot < SIM_MAX_PLUGINS ? S().tasks[slot].heapMisuse : 0;
 }
-extern "C" dword Sim_HeapBlocksTotal(void) { return HeapBlocksTotal(); }
+extern "C" dword Sim_HeapBlocksTotal(void) {
+  return HeapBlocksTotal();
+}
 
 extern "C" void *TAP_MemAlloc(dword size) {
   State &s = S();

@@ -12,7 +12,9 @@
 
 namespace sim {
 
-static dword *TaskWords(int slot) { return &_tapTask[slot * kTaskWords]; }
+static dword *TaskWords(int slot) {
+  return &_tapTask[slot * kTaskWords];
+}
 
 void UpdateTaskDir(int slot) {
   Task &t = S().tasks[slot];
@@ -162,11 +164,15 @@ extern "C" int Sim_AttachPlugin(const char *name, int (*init)(TYPE_TapEntry *), 
   for (int i = 0; i < SIM_MAX_PLUGINS && slot < 0; ++i)
     if (!s.tasks[i].loaded) slot = i;
   if (!s.initialised || slot < 0 || !init) {
-    Fail(err, errSize, !s.initialised ? "no disk" : slot < 0 ? "the plug-in table is full" : "no entry");
+    Fail(err, errSize,
+         !s.initialised ? "no disk"
+         : slot < 0     ? "the plug-in table is full"
+                        : "no entry");
     return -1;
   }
-  return Start(slot, name ? name : "plug-in", "/ProgramFiles/" + std::string(name ? name : "plug-in"),
-               nullptr, init, err, errSize);
+  return Start(slot, name ? name : "plug-in",
+               "/ProgramFiles/" + std::string(name ? name : "plug-in"), nullptr, init, err,
+               errSize);
 }
 
 extern "C" int Sim_PluginCount(void) {
@@ -214,8 +220,7 @@ extern "C" dword Sim_DeliverEvent(word event, dword param1, dword param2) {
     if (keyLike && result == 0) return 0;
     if (!keyLike) result = param1;
   }
-  if (s.trace && keyLike)
-    fprintf(stderr, "tapsim: key 0x%lX returned to the firmware\n", result);
+  if (s.trace && keyLike) fprintf(stderr, "tapsim: key 0x%lX returned to the firmware\n", result);
   return keyLike ? result : 0;
 }
 

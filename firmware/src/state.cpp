@@ -34,7 +34,9 @@ int CurrentSlot() {
   return slot < SIM_MAX_PLUGINS ? int(slot) : 0;
 }
 
-Task &CurrentTask() { return S().tasks[CurrentSlot()]; }
+Task &CurrentTask() {
+  return S().tasks[CurrentSlot()];
+}
 
 // Days since 1970-01-01 of a proleptic Gregorian date, and back.
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -125,15 +127,16 @@ extern "C" int Sim_Init(const char *diskRoot) {
   return 1;
 }
 
-extern "C" const char *Sim_DiskRoot(void) { return S().root.c_str(); }
+extern "C" const char *Sim_DiskRoot(void) {
+  return S().root.c_str();
+}
 
 extern "C" int Sim_SetClock(const char *text) {
   int y, mo, d, h, mi, se;
   char tail;
-  if (!text || sscanf(text, "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &se, &tail) != 6)
-    return 0;
-  if (y < 1900 || y > 2100 || mo < 1 || mo > 12 || d < 1 || h < 0 || h > 23 || mi < 0 ||
-      mi > 59 || se < 0 || se > 59)
+  if (!text || sscanf(text, "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &se, &tail) != 6) return 0;
+  if (y < 1900 || y > 2100 || mo < 1 || mo > 12 || d < 1 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
+      se < 0 || se > 59)
     return 0;
   int cy;
   unsigned cm, cd;
@@ -147,15 +150,33 @@ extern "C" int Sim_SetClock(const char *text) {
   return 1;
 }
 
-extern "C" void Sim_SetLanguage(dword osdLanguage) { S().language = osdLanguage; }
-extern "C" void Sim_SetSystemId(dword id) { S().systemId = id; }
-extern "C" void Sim_SetVersion(dword version) { S().version = version; }
-extern "C" void Sim_SetEcho(int on) { S().echo = on != 0; }
-extern "C" void Sim_SetTrace(int on) { S().trace = on != 0; }
-extern "C" int Sim_NormalMode(void) { return S().normalMode ? 1 : 0; }
-extern "C" dword Sim_EnterNormalCalls(void) { return S().enterNormalCalls; }
-extern "C" dword Sim_Tick(void) { return S().tick; }
-extern "C" const char *Sim_TerminalText(void) { return S().terminal.c_str(); }
+extern "C" void Sim_SetLanguage(dword osdLanguage) {
+  S().language = osdLanguage;
+}
+extern "C" void Sim_SetSystemId(dword id) {
+  S().systemId = id;
+}
+extern "C" void Sim_SetVersion(dword version) {
+  S().version = version;
+}
+extern "C" void Sim_SetEcho(int on) {
+  S().echo = on != 0;
+}
+extern "C" void Sim_SetTrace(int on) {
+  S().trace = on != 0;
+}
+extern "C" int Sim_NormalMode(void) {
+  return S().normalMode ? 1 : 0;
+}
+extern "C" dword Sim_EnterNormalCalls(void) {
+  return S().enterNormalCalls;
+}
+extern "C" dword Sim_Tick(void) {
+  return S().tick;
+}
+extern "C" const char *Sim_TerminalText(void) {
+  return S().terminal.c_str();
+}
 
 // ---- life cycle -----------------------------------------------------------
 
@@ -170,7 +191,9 @@ extern "C" void TAP_EnterNormal(void) {
   ++s.enterNormalCalls;
 }
 
-extern "C" void TAP_ExitNormal(void) { S().normalMode = false; }
+extern "C" void TAP_ExitNormal(void) {
+  S().normalMode = false;
+}
 
 // Main state 0 throughout; sub-state 31 is normal viewing, 0 a plug-in's
 // full-screen display.
@@ -179,7 +202,9 @@ extern "C" void TAP_GetState(dword *state, dword *subState) {
   if (subState) *subState = S().normalMode ? SUBSTATE_Normal : 0;
 }
 
-extern "C" void TAP_Sleep(dword ticks) { S().tick += ticks; }
+extern "C" void TAP_Sleep(dword ticks) {
+  S().tick += ticks;
+}
 
 // ---- text -------------------------------------------------------------------
 
@@ -220,7 +245,9 @@ extern "C" int TAP_GetTime(word *mjd, byte *hour, byte *min, byte *sec) {
   return 0;
 }
 
-extern "C" dword TAP_GetTick(void) { return S().tick; }
+extern "C" dword TAP_GetTick(void) {
+  return S().tick;
+}
 
 extern "C" void TAP_ExtractMjd(word mjd, word *year, byte *month, byte *day, byte *weekDay) {
   int y;
@@ -241,8 +268,12 @@ extern "C" word TAP_MakeMjd(word year, byte month, byte day) {
   return word(mjd);
 }
 
-extern "C" dword TAP_GetSystemId(void) { return S().systemId; }
-extern "C" dword TAP_GetVersion(void) { return S().version; }
+extern "C" dword TAP_GetSystemId(void) {
+  return S().systemId;
+}
+extern "C" dword TAP_GetVersion(void) {
+  return S().version;
+}
 
 extern "C" dword TAP_GetSystemVar(dword varId) {
   if (varId == SYSVAR_OsdLan) return S().language;

@@ -37,7 +37,8 @@ const char kUsage[] =
     "  --fail-write-after BYTES disk writes fail after BYTES bytes\n"
     "  --help                   this text\n"
     "\n"
-    "Script lines: key NAME|CODE, char CODE, idle [N], stop, shot FILE.png; '#' starts a comment.\n";
+    "Script lines: key NAME|CODE, char CODE, idle [N], stop, shot FILE.png; '#' starts a "
+    "comment.\n";
 
 int Usage(const std::string &why) {
   fprintf(stderr, "tapsim: %s\n%s", why.c_str(), "Try 'tapsim --help'.\n");
@@ -79,8 +80,19 @@ bool AnyRunning() {
 
 int main(int argc, char **argv) {
   enum {
-    kDisk = 1000, kScript, kShots, kClock, kLang, kSystemId, kEcho, kTrace, kStrict,
-    kFailAlloc, kFailAllocAbove, kFailWriteAfter, kHelp
+    kDisk = 1000,
+    kScript,
+    kShots,
+    kClock,
+    kLang,
+    kSystemId,
+    kEcho,
+    kTrace,
+    kStrict,
+    kFailAlloc,
+    kFailAllocAbove,
+    kFailWriteAfter,
+    kHelp
   };
   static const option options[] = {
       {"disk", required_argument, nullptr, kDisk},
@@ -107,23 +119,40 @@ int main(int argc, char **argv) {
   unsigned long long n;
   while ((c = getopt_long(argc, argv, "", options, nullptr)) != -1) {
     switch (c) {
-    case kDisk: disk = optarg; break;
-    case kScript: scriptPath = optarg; break;
-    case kShots: shots = optarg; break;
-    case kClock: clock = optarg; break;
+    case kDisk:
+      disk = optarg;
+      break;
+    case kScript:
+      scriptPath = optarg;
+      break;
+    case kShots:
+      shots = optarg;
+      break;
+    case kClock:
+      clock = optarg;
+      break;
     case kLang:
-      if (strcmp(optarg, "en") == 0) language = 1;
-      else if (strcmp(optarg, "de") == 0) language = 2;
-      else return Usage(std::string("--lang takes en or de, not '") + optarg + "'");
+      if (strcmp(optarg, "en") == 0)
+        language = 1;
+      else if (strcmp(optarg, "de") == 0)
+        language = 2;
+      else
+        return Usage(std::string("--lang takes en or de, not '") + optarg + "'");
       break;
     case kSystemId:
       if (!Count(optarg, 0xFFFFFFFFull, n)) return Usage("--system-id takes a number");
       systemId = dword(n);
       haveSystemId = true;
       break;
-    case kEcho: echo = true; break;
-    case kTrace: trace = true; break;
-    case kStrict: strict = true; break;
+    case kEcho:
+      echo = true;
+      break;
+    case kTrace:
+      trace = true;
+      break;
+    case kStrict:
+      strict = true;
+      break;
     case kFailAlloc:
       if (!Count(optarg, 0xFFFFFFFFull, n) || n == 0)
         return Usage("--fail-alloc takes a count from 1");
@@ -138,7 +167,9 @@ int main(int argc, char **argv) {
       if (!Count(optarg, 1ull << 62, n)) return Usage("--fail-write-after takes a size in bytes");
       failWrite = (long long)n;
       break;
-    case kHelp: fputs(kUsage, stdout); return 0;
+    case kHelp:
+      fputs(kUsage, stdout);
+      return 0;
     default:
       return Usage(std::string("unknown or incomplete option '") + argv[optind - 1] + "'");
     }
@@ -186,12 +217,18 @@ int main(int argc, char **argv) {
   for (const ScriptStep &s : steps) {
     if (!AnyRunning()) break;
     switch (s.kind) {
-    case ScriptStep::Key: Sim_DeliverEvent(EVT_KEY, s.value, 0); break;
-    case ScriptStep::Char: Sim_DeliverEvent(EVT_KEYBOARD, s.value, 0); break;
+    case ScriptStep::Key:
+      Sim_DeliverEvent(EVT_KEY, s.value, 0);
+      break;
+    case ScriptStep::Char:
+      Sim_DeliverEvent(EVT_KEYBOARD, s.value, 0);
+      break;
     case ScriptStep::Idle:
       for (dword i = 0; i < s.value && AnyRunning(); ++i) Sim_DeliverEvent(EVT_IDLE, 0, 0);
       break;
-    case ScriptStep::Stop: Sim_DeliverEvent(EVT_STOP, 0, 0); break;
+    case ScriptStep::Stop:
+      Sim_DeliverEvent(EVT_STOP, 0, 0);
+      break;
     case ScriptStep::Shot: {
       mkdir(shots.c_str(), 0755);
       const std::string path = shots + "/" + s.file;

@@ -9,7 +9,7 @@
 
 struct ScriptStep {
   enum Kind { Key, Char, Idle, Stop, Shot } kind = Idle;
-  dword value = 0; // key or character code, idle count
+  dword value = 0;  // key or character code, idle count
   std::string file; // screenshot name
   int line = 0;
 };

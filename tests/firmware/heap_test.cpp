@@ -18,7 +18,7 @@ TEST_F(Heap, LedgerCountsHeldBlocksAndMisuse) {
 
   EXPECT_EQ(0, TAP_MemFree(a)); // twice
   int onStack = 0;
-  EXPECT_EQ(0, TAP_MemFree(&onStack)); // never allocated
+  EXPECT_EQ(0, TAP_MemFree(&onStack));                   // never allocated
   EXPECT_EQ(0, TAP_MemFree(static_cast<char *>(b) + 4)); // inside a block
   EXPECT_EQ(3u, Sim_HeapMisuse(0));
   EXPECT_EQ(1u, Sim_HeapBlocks(0)); // misuse freed nothing

@@ -95,7 +95,8 @@ TEST_F(System, NormalModeAndItsFirmwareRoutine) {
   // The toolkit reaches these by name through the dynamic linker.
   void *self = dlopen(nullptr, RTLD_LAZY | RTLD_GLOBAL);
   ASSERT_NE(nullptr, self);
-  auto enterNormal = reinterpret_cast<void (*)(unsigned char)>(dlsym(self, "_Z16Appl_EnterNormalh"));
+  auto enterNormal =
+      reinterpret_cast<void (*)(unsigned char)>(dlsym(self, "_Z16Appl_EnterNormalh"));
   ASSERT_NE(nullptr, enterNormal);
   EXPECT_NE(nullptr, dlsym(self, "_osdInfo"));
   EXPECT_NE(nullptr, dlsym(self, "_tapTask"));

@@ -24,7 +24,11 @@ bool ReadElfSections(const std::string &path, ElfFile &elf, std::string &why) {
   std::ostringstream s;
   s << f.rdbuf();
   const std::string d = s.str();
-  if (d.size() < 52 || d.compare(0, 4, "\x7F" "ELF") != 0 || d[5] != 1) {
+  if (d.size() < 52 ||
+      d.compare(0, 4,
+                "\x7F"
+                "ELF") != 0 ||
+      d[5] != 1) {
     why = "not a little-endian ELF file";
     return false;
   }
@@ -45,7 +49,8 @@ bool ReadElfSections(const std::string &path, ElfFile &elf, std::string &why) {
     return false;
   }
   auto field = [&](size_t index, size_t off32, size_t off64, int bytes32, int bytes64) {
-    return Le(d, size_t(shoff) + index * shentsize + (is64 ? off64 : off32), is64 ? bytes64 : bytes32);
+    return Le(d, size_t(shoff) + index * shentsize + (is64 ? off64 : off32),
+              is64 ? bytes64 : bytes32);
   };
   const uint64_t strOff = field(shstrndx, 16, 24, 4, 8);
   for (size_t i = 1; i < shnum; ++i) {

@@ -71,8 +71,7 @@ TEST_F(Lifecycle, ExitKeyZeroLeavesOnlyTheStopRequest) {
 
 TEST_F(Lifecycle, UnhandledKeysGoBackToTheFirmwareUnchanged) {
   exitkey = 40;
-  for (dword key : {dword(RKEY_White), dword(RKEY_Mute), dword(0x1004A)})
-    EXPECT_EQ(key, Key(key));
+  for (dword key : {dword(RKEY_White), dword(RKEY_Mute), dword(0x1004A)}) EXPECT_EQ(key, Key(key));
   // Other events in the list are not the plug-in's either.
   EXPECT_EQ(1, Sim_PluginRunning(slot_));
   EXPECT_EQ(MS_Filelist, myState);
