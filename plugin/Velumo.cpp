@@ -24,7 +24,7 @@ static const char *const kStateNames[] = {"MS_Inactive\n", "MS_Filelist\n", "MS_
 
 void ChangeState(int32_t newState) {
   if (myState != newState && newState >= MS_Inactive && newState <= MS_Rename)
-    WriteLog(kStateNames[newState]);
+    WriteLog("%s", kStateNames[newState]);
   myState = newState;
 }
 
@@ -46,13 +46,9 @@ void MyInit() {
   TAP_Hdd_ChangeDir("Velumo");
   EnsureExists("Velumo.log", ATTR_NORMAL);
 
-  char line[128];
-  TAP_SPrint(line, "Programmstart %s\n", PROGRAM_NAME);
-  WriteLog(line);
-  TAP_SPrint(line, "- System ID %d\n", int(TAP_GetSystemId()));
-  WriteLog(line);
-  TAP_SPrint(line, "- Firmware version %X\n", unsigned(TAP_GetVersion()));
-  WriteLog(line);
+  WriteLog("Programmstart %s\n", PROGRAM_NAME);
+  WriteLog("- System ID %d\n", int(TAP_GetSystemId()));
+  WriteLog("- Firmware version %X\n", unsigned(TAP_GetVersion()));
 
   lang = TAP_GetSystemVar(SYSVAR_OsdLan) == LAN_German ? 2 : 0;
   dump = sortnameasc = sortvalueasc = sortidasc = 0;
@@ -68,6 +64,7 @@ void MyInit() {
   OSDMenuItemAdd(Lang("Programmstart ...", "Starting ..."), nullptr, nullptr, nullptr, true, false,
                  0);
   SetStatus("Lade Liste ...", "Loading list ...");
+  strcpy(currentDir, path[pathcur]);
   ShowFilelistMenu(currentDir, LOGO_FILTER);
   WriteDebugLog("< Initialization\n");
 }
@@ -83,9 +80,9 @@ void MyFinish(word event) {
   // On a stop request the firmware takes the screen back itself.
   if (event != EVT_STOP) TAP_EnterNormal();
   WriteDebugLog("< Finalization\n");
-  char line[64];
-  TAP_SPrint(line, "Programmende %s\n", PROGRAM_NAME);
-  WriteLog(line);
+  WriteLog("Programmende %s\n", PROGRAM_NAME);
+  // The kept model file is the one block the toolkit holds for the run.
+  ReleaseFirmwareDat();
   TAP_Exit();
 }
 
@@ -163,9 +160,7 @@ static dword LogoDetailKey(dword key) {
 }
 
 static void CompleteRename() {
-  char line[300];
-  TAP_SPrint(line, "Renaming <%s> to <%s>\n", logofile, Text);
-  WriteLog(line);
+  WriteLog("Renaming <%s> to <%s>\n", logofile, Text);
   TAP_Hdd_ChangeDir(currentDir);
   TAP_Hdd_Rename(logofile, Text);
   ChangeState(MS_Filelist);

@@ -30,6 +30,15 @@ extern int32_t dump, sortnameasc, sortvalueasc, sortidasc;
 extern uint32_t bgcolor;
 extern int32_t showerror, showtrans;
 
+// Settings (Velumo.ini)
+constexpr int kPathSlots = 30;
+constexpr int kPathSize = 128;
+constexpr int kBuiltinPaths = 22;
+extern char path[kPathSlots][kPathSize];
+extern uint8_t pathcnt, pathcur;
+extern int32_t sort, debug;
+extern const char *const kBuiltinPathList[kBuiltinPaths];
+
 extern "C" {
 int TAP_Main(void);
 dword TAP_EventHandler(word event, dword param1, dword param2);
@@ -45,8 +54,10 @@ inline const char *Lang(const char *german, const char *english) {
 }
 
 // ---- log (diagnostics) ----------------------------------------------------
-void WriteLog(const char *text);
-void WriteDebugLog(const char *text);
+// One line to the log file and the network terminal, always / only with the
+// Debug setting on.  Only the format is interpreted, never the finished text.
+void WriteLog(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void WriteDebugLog(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // ---- settings --------------------------------------------------------------
 void LoadSettings();

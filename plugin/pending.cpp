@@ -1,23 +1,8 @@
 // pending.cpp - stand-ins for parts of the plug-in that are not built yet.
 //
-// STUBS: the diagnostics log, the settings file, the file list, its menu
-// actions and the logo engine replace these one by one.  Until then nothing
-// is logged, the built-in defaults apply, the list is empty and no logo loads.
-#include <string.h>
-
+// STUBS: the file list, its menu actions and the logo engine replace these
+// one by one.  Until then the list is empty and no logo loads.
 #include "Velumo.h"
-
-void WriteLog(const char *) {}
-void WriteDebugLog(const char *) {}
-
-void LoadSettings() {
-  exitkey = 40;
-  bgcolor = 0xFF101010;
-  showerror = 0;
-  showtrans = 0;
-  strcpy(currentDir, "/");
-}
-void SaveSettings() {}
 
 void ShowFilelistMenu(char *, const char *) {
   ChangeState(MS_Filelist);

@@ -54,3 +54,74 @@ const KeyEntry Tasten[kKeyCount] = {
     {"Edit", RKEY_Ab, "RKEY_Ab"},
     {"Next", RKEY_Next, "RKEY_Next"},
 };
+
+int32_t RemoteType = 1;
+TAP_EventHandlerFunc Original_TAP_EventHandler = nullptr;
+
+// The firmware's plug-in table entry of the running plug-in, word 5 of which
+// is the event handler the firmware calls.
+static dword *OwnTableEntry() {
+  dword *table = FIS_vTAPTable();
+  const uint32_t *current = static_cast<const uint32_t *>(FIS_vCurTapTask());
+  if (!table || !current || *current >= 16) return nullptr;
+  return table + *current * 11;
+}
+
+// The remote type of this receiver model, from the model file when there is one.
+static void DetermineRemoteType() {
+  const uint32_t *header = nullptr;
+  const unsigned char *records = nullptr;
+  if (!LoadFirmwareDat(&header, &records, nullptr)) return;
+  const unsigned char *h = reinterpret_cast<const unsigned char *>(header);
+  const uint32_t count =
+      uint32_t(h[12]) | uint32_t(h[13]) << 8 | uint32_t(h[14]) << 16 | uint32_t(h[15]) << 24;
+  const word systemId = word(TAP_GetSystemId());
+  for (uint32_t i = 0; i < count; ++i) {
+    const unsigned char *r = records + size_t(i) * kFirmwareDatRecordSize;
+    if (word(r[0] | r[1] << 8) != systemId) continue;
+    RemoteType = int32_t(uint32_t(r[320]) | uint32_t(r[321]) << 8 | uint32_t(r[322]) << 16 |
+                         uint32_t(r[323]) << 24);
+    return;
+  }
+}
+
+bool KeyTranslate(bool Enable, TAP_EventHandlerFunc EventHandler) {
+  DetermineRemoteType();
+  dword *entry = OwnTableEntry();
+  if (!entry) return false;
+  const dword hook = dword(&KeyTranslateHook);
+  if (Enable) {
+    if (entry[5] != dword(EventHandler)) return false;
+    Original_TAP_EventHandler = EventHandler;
+    entry[5] = hook;
+    return true;
+  }
+  if (entry[5] != hook) return false;
+  entry[5] = dword(Original_TAP_EventHandler);
+  Original_TAP_EventHandler = nullptr;
+  return true;
+}
+
+// The second remote control labels its keys differently; its codes are
+// exchanged for the ones the plug-in expects.
+static dword TranslateKey(dword key) {
+  static const struct {
+    uint32_t from, to;
+  } kSecondRemote[] = {
+      {RKEY_F2, RKEY_VolDown},  {RKEY_F3, RKEY_ChUp},     {RKEY_F4, RKEY_ChDown},
+      {RKEY_Ab, RKEY_White},    {RKEY_NewF1, RKEY_VolUp}, {RKEY_ChUp, RKEY_VFormat},
+      {RKEY_VolUp, RKEY_NewF1}, {RKEY_VolDown, RKEY_F2},  {RKEY_White, RKEY_F3},
+      {0x1004A, RKEY_F4},
+  };
+  const uint32_t code = uint32_t(key) & 0x1FFFF;
+  for (const auto &t : kSecondRemote)
+    if (t.from == code) return (key & ~dword(0x1FFFF)) | t.to;
+  return key;
+}
+
+dword KeyTranslateHook(word Event, dword Param1, dword Param2) {
+  if (!Original_TAP_EventHandler) return Param1;
+  if (Event != EVT_KEY) return Original_TAP_EventHandler(Event, Param1, Param2);
+  if (RemoteType == 2) Param1 = TranslateKey(Param1);
+  return Original_TAP_EventHandler(Event, Param1, Param2) == 0 ? 0 : Param1;
+}

@@ -1,13 +1,9 @@
 // pending.cpp - stand-ins for toolkit facilities that are not built yet.
 //
-// STUBS: the OSD menu, its key handling, the on-screen keyboard and the key
-// translation replace these one by one.  Until then the menu is empty (no
-// key is consumed, the cursor never moves) and the keyboard closes at once.
+// STUBS: the OSD menu, its key handling and the on-screen keyboard replace
+// these one by one.  Until then the menu is empty (no key is consumed, the
+// cursor never moves) and the keyboard closes at once.
 #include "tklib.h"
-
-bool KeyTranslate(bool, TAP_EventHandlerFunc) {
-  return false;
-}
 
 bool OSDMenuInitialize(bool, bool, bool, bool, const char *, const char *) {
   return true;

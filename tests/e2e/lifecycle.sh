@@ -4,36 +4,9 @@
 set -u
 tapsim=$1
 plugin=$2
-emu=${TAPSIM_EMULATOR:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-passed=0
-
-run() { # run NAME SCRIPT-TEXT [tapsim options...]; sets rc, out, err
-  local name=$1 text=$2
-  shift 2
-  printf '%s\n' "$text" >"$work/$name.tsim"
-  $emu "$tapsim" --disk "$work/disk-$name" --script "$work/$name.tsim" "$@" "$plugin" \
-    >"$work/$name.out" 2>"$work/$name.err"
-  rc=$?
-  out=$(cat "$work/$name.out")
-  err=$(cat "$work/$name.err")
-}
-
-check() { # check DESCRIPTION CONDITION...
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failures=$((failures + 1))
-    echo "FAILED: $what"
-    echo "  exit code: $rc"
-    echo "  stderr: $err"
-  fi
-}
-has() { grep -qF -- "$1" <<<"$2"; }
+. "$(dirname "$0")/lib.sh"
 
 # The exit key ends the plug-in and gives the screen back to normal viewing.
 run exitkey 'key RKEY_Stop' --strict
@@ -120,5 +93,4 @@ err=$(cat "$work/o")
 check "help: exit 0" test "$rc" = 0
 check "help: shows the script language" has "key NAME|CODE" "$err"
 
-echo "e2e lifecycle: $passed passed, $failures failed"
-[ "$failures" = 0 ]
+finish lifecycle

@@ -3,7 +3,11 @@
 #include <string.h>
 
 #include "Velumo.h"
+#include "firmware_dat.h"
 #include "testdisk.h"
+#include "tklib.h"
+
+extern "C" dword _tapTask[];
 
 namespace {
 
@@ -133,6 +137,68 @@ TEST_F(Lifecycle, GermanWhenTheFirmwareSpeaksGerman) {
   ASSERT_GE(again, 0) << err;
   EXPECT_EQ(2, lang);
   Sim_DeliverEvent(EVT_STOP, 0, 0);
+}
+
+} // namespace
+
+namespace {
+
+// The key translation for the second remote control, hooked in front of the
+// plug-in's handler in the firmware's plug-in table.
+class SecondRemote : public SimTest {
+protected:
+  void Start(uint32_t remoteType) {
+    ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/FirmwareTMS.dat"),
+                              FirmwareDat({{1234, 1}, {22010, remoteType}})));
+    Sim_SetSystemId(22010);
+    RemoteType = 1;
+    char err[256] = "";
+    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
+    ASSERT_GE(slot_, 0) << err;
+  }
+  void TearDown() override {
+    if (Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_STOP, 0, 0);
+    EXPECT_EQ(0u, Sim_HeapBlocksTotal()); // the model file went back at the end
+    RemoteType = 1;
+    SimTest::TearDown();
+  }
+  dword Key(dword code) { return Sim_DeliverEvent(EVT_KEY, code, 0); }
+  int slot_ = -1;
+};
+
+TEST_F(SecondRemote, KeysAreExchangedBeforeThePluginSeesThem) {
+  Start(2);
+  EXPECT_EQ(2, RemoteType);
+  EXPECT_NE(dword(&TAP_EventHandler), _tapTask[slot_ * 11 + 5]);
+  EXPECT_EQ(dword(&KeyTranslateHook), _tapTask[slot_ * 11 + 5]);
+  // Not consumed: the firmware gets the translated code.
+  EXPECT_EQ(dword(RKEY_VolUp), Key(RKEY_NewF1));
+  EXPECT_EQ(dword(RKEY_NewF1), Key(RKEY_VolUp));
+  EXPECT_EQ(dword(RKEY_F4), Key(0x1004A));
+  EXPECT_EQ(dword(RKEY_Info), Key(RKEY_Info));
+  // The remote's "V+" key is the red key in the detail view.
+  ChangeState(MS_LogoDetail);
+  bgcolor = 0xFF101010;
+  EXPECT_EQ(0u, Key(RKEY_VolUp));
+  EXPECT_EQ(0u, bgcolor);
+  EXPECT_EQ(0u, Key(RKEY_Stop)); // the exit key is the same on both
+  EXPECT_EQ(0, Sim_PluginRunning(slot_));
+}
+
+TEST_F(SecondRemote, TheFirstRemoteNeedsNoTranslation) {
+  Start(1);
+  EXPECT_EQ(1, RemoteType);
+  EXPECT_EQ(dword(RKEY_NewF1), Key(RKEY_NewF1));
+  EXPECT_EQ(dword(RKEY_VolUp), Key(RKEY_VolUp));
+}
+
+TEST_F(SecondRemote, DisablingPutsTheHandlerBack) {
+  Start(2);
+  EXPECT_FALSE(KeyTranslate(true, TAP_EventHandler)); // already hooked
+  EXPECT_TRUE(KeyTranslate(false, nullptr));
+  EXPECT_EQ(dword(&TAP_EventHandler), _tapTask[slot_ * 11 + 5]);
+  EXPECT_FALSE(KeyTranslate(false, nullptr));
+  EXPECT_EQ(dword(RKEY_NewF1), Key(RKEY_NewF1));
 }
 
 } // namespace

@@ -1,0 +1,68 @@
+// log.cpp - the diagnostics log: every line goes to Velumo.log in the
+// settings folder and to the network terminal, with a time stamp.
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "Velumo.h"
+#include "tklib.h"
+
+static char debugpuffer[2000];
+static char puffer[1024];
+static const char *debugTS;
+static TYPE_File *debugfile;
+static byte Sec;
+
+static void SendNet(const char *text) {
+  strncpy(puffer, text, sizeof puffer - 1);
+  puffer[sizeof puffer - 1] = '\0';
+  PrintNet(puffer);
+}
+
+static void WriteLine(const char *format, va_list args) {
+  HDD_TAP_PushDir();
+  snprintf(debugpuffer, sizeof debugpuffer, "/ProgramFiles/Settings/%s", "Velumo");
+  // Without the settings folder the line goes to the terminal only: a file
+  // of the same name in whatever folder is current is not the log.
+  const bool inFolder = HDD_ChangeDir(debugpuffer);
+
+  const dword now = Now(&Sec); // before Sec is read
+  char *stamp = TimeFormat(now, Sec, 5);
+  if (*stamp) strcat(stamp, " ");
+  debugTS = stamp;
+  SendNet(debugTS);
+  SendNet("Velumo");
+  SendNet(": ");
+
+  // Messages are at most 1023 characters; a longer one is cut (and still
+  // ends its line), never written past the buffer.
+  if (vsnprintf(debugpuffer, sizeof debugpuffer, format, args) > 1023) {
+    debugpuffer[1022] = '\n';
+    debugpuffer[1023] = '\0';
+  }
+  SendNet(debugpuffer);
+
+  if (inFolder && (debugfile = TAP_Hdd_Fopen("Velumo.log")) != nullptr) {
+    TAP_Hdd_Fseek(debugfile, 0, SEEK_ENDING);
+    if (*debugTS) TAP_Hdd_Fwrite(debugTS, dword(strlen(debugTS)), 1, debugfile);
+    if (*debugpuffer) TAP_Hdd_Fwrite(debugpuffer, dword(strlen(debugpuffer)), 1, debugfile);
+    TAP_Hdd_Fclose(debugfile);
+    debugfile = nullptr;
+  }
+  HDD_TAP_PopDir();
+}
+
+void WriteLog(const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  WriteLine(format, args);
+  va_end(args);
+}
+
+void WriteDebugLog(const char *format, ...) {
+  if (!debug) return;
+  va_list args;
+  va_start(args, format);
+  WriteLine(format, args);
+  va_end(args);
+}

@@ -1,0 +1,36 @@
+# Shared by the tapsim end-to-end scripts: run tapsim, check results, count.
+# The sourcing script sets tapsim, plugin and work.
+emu=${TAPSIM_EMULATOR:-}
+failures=0
+passed=0
+
+run() { # run NAME SCRIPT-TEXT [tapsim options...]; sets rc, out, err
+  local name=$1 text=$2
+  shift 2
+  printf '%s\n' "$text" >"$work/$name.tsim"
+  $emu "$tapsim" --disk "$work/disk-$name" --script "$work/$name.tsim" "$@" "$plugin" \
+    >"$work/$name.out" 2>"$work/$name.err"
+  rc=$?
+  out=$(cat "$work/$name.out")
+  err=$(cat "$work/$name.err")
+}
+
+check() { # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failures=$((failures + 1))
+    echo "FAILED: $what"
+    echo "  exit code: $rc"
+    echo "  stderr: $err"
+  fi
+}
+
+has() { grep -qF -- "$1" <<<"$2"; }
+
+finish() { # finish NAME
+  echo "e2e $1: $passed passed, $failures failed"
+  [ "$failures" = 0 ]
+}

@@ -1,0 +1,150 @@
+// Velumo.ini: read at start with defaults and limits, written straight back.
+#include <string.h>
+#include <sys/stat.h>
+
+#include "Velumo.h"
+#include "testdisk.h"
+#include "tklib.h"
+
+namespace {
+
+const char kIni[] = "/ProgramFiles/Settings/Velumo/Velumo.ini";
+
+class Settings : public SimTest {
+protected:
+  void Start(const char *ini = nullptr) {
+    if (ini) {
+      mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
+      mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
+      ASSERT_TRUE(WriteHostFile(Host(kIni), ini));
+    }
+    char err[256] = "";
+    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
+    ASSERT_GE(slot_, 0) << err;
+  }
+  void TearDown() override {
+    if (slot_ >= 0 && Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_STOP, 0, 0);
+    SimTest::TearDown();
+  }
+  std::string File() {
+    std::string bytes;
+    EXPECT_TRUE(ReadHostFile(Host(kIni), bytes));
+    return bytes;
+  }
+  std::string Log() {
+    std::string bytes;
+    ReadHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.log"), bytes);
+    return bytes;
+  }
+  int slot_ = -1;
+};
+
+std::string DefaultFile() {
+  std::string s = "ShowError=0\r\nShowTrans=0\r\nTestBG=ff101010\r\nExitKey=40\r\n";
+  for (int i = 0; i < 30; ++i) {
+    char line[80];
+    snprintf(line, sizeof line, "Path%02d=%s\r\n", i + 1, i < 22 ? kBuiltinPathList[i] : "");
+    s += line;
+  }
+  return s + "PathCur=1\r\nSort=0\r\nDebug=0\r\n";
+}
+
+TEST_F(Settings, FirstStartWritesTheDefaults) {
+  Start();
+  EXPECT_EQ(DefaultFile(), File());
+  EXPECT_EQ(22, pathcnt);
+  EXPECT_EQ(0, pathcur);
+  EXPECT_STREQ("/ProgramFiles/Settings/Logos/trans-black/169", currentDir);
+  EXPECT_EQ(40, exitkey);
+  EXPECT_EQ(0xFF101010u, bgcolor);
+  EXPECT_FALSE(HostExists(Host("/ProgramFiles/Settings/Velumo/Velumo.ini.bak")));
+  // The next start reads what the first one wrote and writes the same again.
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+  Start();
+  EXPECT_EQ(DefaultFile(), File());
+}
+
+TEST_F(Settings, ValuesAreReadLimitedAndNormalised) {
+  Start("# mine\r\nexitkey=99\r\nShowError=1\r\nTestBG=00ff00aa\r\nSort=2\r\nPathCur=3\r\n"
+        "Path05=/Logos\r\nDebug=7\r\nUnknown=1");
+  EXPECT_EQ(50, exitkey);
+  EXPECT_EQ(1, showerror);
+  EXPECT_EQ(0x00FF00AAu, bgcolor);
+  EXPECT_EQ(2, sort);
+  EXPECT_EQ(1, sortnameasc);
+  EXPECT_EQ(0, sortvalueasc);
+  EXPECT_EQ(1, debug);
+  EXPECT_EQ(1, pathcnt); // only slot 5: the built-in list is not used
+  EXPECT_EQ(2, pathcur);
+  EXPECT_STREQ("", path[0]);
+  EXPECT_STREQ("/Logos", path[4]);
+  EXPECT_STREQ("", currentDir); // slot 3 is empty: the list shows the root
+  const std::string f = File();
+  EXPECT_EQ(0u, f.find("ShowError=1\r\nShowTrans=0\r\nTestBG=00ff00aa\r\nExitKey=50\r\n"
+                       "Path01=\r\nPath02=\r\nPath03=\r\nPath04=\r\nPath05=/Logos\r\nPath06=\r\n"));
+  EXPECT_NE(std::string::npos, f.find("Path30=\r\nPathCur=3\r\nSort=2\r\nDebug=1\r\n"));
+  EXPECT_EQ(std::string::npos, f.find("mine")); // everything else is dropped
+  EXPECT_EQ(std::string::npos, f.find("Unknown"));
+}
+
+TEST_F(Settings, LimitsAndSortFlags) {
+  Start("ExitKey=-1\r\nSort=1\r\nPathCur=25\r\nTestBG=0xff000000\r\nShowTrans=abc\r\n");
+  EXPECT_EQ(0, exitkey);
+  EXPECT_EQ(1, sort);
+  EXPECT_EQ(0, sortnameasc + sortvalueasc + sortidasc);
+  EXPECT_EQ(24, pathcur);
+  EXPECT_EQ(22, pathcnt); // no path in the file: the built-in list
+  EXPECT_STREQ("", currentDir);
+  EXPECT_EQ(0xFF101010u, bgcolor); // a 0x prefix is not a hex value
+  EXPECT_EQ(0, showtrans);
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+  for (const char *s : {"Sort=4\r\n", "Sort=6\r\n", "Sort=9\r\n"}) {
+    Start(s);
+    EXPECT_EQ(strcmp(s, "Sort=4\r\n") == 0 ? 1 : 0, sortvalueasc) << s;
+    EXPECT_EQ(strcmp(s, "Sort=4\r\n") == 0 ? 0 : 1, sortidasc) << s; // 9 is limited to 6
+    EXPECT_EQ(0, sortnameasc) << s;
+    Sim_DeliverEvent(EVT_STOP, 0, 0);
+  }
+}
+
+TEST_F(Settings, LongPathsAreCut) {
+  const std::string longPath = "/" + std::string(299, 'x');
+  Start(("Path01=" + longPath + "\r\n").c_str());
+  EXPECT_EQ(longPath.substr(0, 127), path[0]);
+  EXPECT_NE(std::string::npos,
+            File().find("Path01=" + longPath.substr(0, 127) + "\r\nPath02=\r\n"));
+}
+
+TEST_F(Settings, SummaryLinesWhateverTheDebugSetting) {
+  Start("Path02=/a\r\nPath07=/b\r\n");
+  const std::string log = Log();
+  EXPECT_NE(std::string::npos,
+            log.find("2012-02-17 09:05:30 LoadSettings: ShowError 0, ShowTrans 0, TestBG "
+                     "0xFF101010, ExitKey 40\n2012-02-17 09:05:30 LoadSettings: Path[02] </a>\n"
+                     "2012-02-17 09:05:30 LoadSettings: Path[07] </b>\n2012-02-17 09:05:30 "
+                     "LoadSettings: PathCnt 2, PathCur 1, Sort 0, Debug 0\n"));
+  EXPECT_EQ(std::string::npos, log.find("Settings\n")); // no "< Loading Settings" etc.
+}
+
+TEST_F(Settings, AFailedWriteKeepsTheUsersFile) {
+  const char *mine = "ExitKey=22\r\nPath01=/mine\r\n";
+  Sim_FailWriteAfter(0);
+  Start(mine);
+  Sim_FailWriteAfter(-1);
+  EXPECT_EQ(22, exitkey);
+  EXPECT_EQ(mine, File());
+  EXPECT_FALSE(HostExists(Host("/ProgramFiles/Settings/Velumo/Velumo.ini.bak")));
+  EXPECT_FALSE(HostExists(Host("/ProgramFiles/Settings/Velumo/Velumo.ini.tmp")));
+}
+
+TEST_F(Settings, AnUnreadableFileGivesTheDefaultsAndIsReplaced) {
+  // A folder where the file should be is found but cannot be read.
+  mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
+  mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
+  mkdir(Host(kIni).c_str(), 0755);
+  Start();
+  EXPECT_EQ(22, pathcnt);
+  EXPECT_EQ(DefaultFile(), File());
+}
+
+} // namespace
