@@ -1,6 +1,9 @@
 // The header sections the firmware reads from the built plug-in file.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "elf_sections.h"
 
 namespace {
@@ -64,6 +67,17 @@ TEST_F(Header, BuildDateLikeFeb_25_2012) {
   EXPECT_GE(day, 1);
   EXPECT_LE(day, 31);
   EXPECT_GE(year, 2024);
+}
+
+} // namespace
+
+namespace {
+
+TEST(PluginFile, CarriesTheToolkitVersionMarker) {
+  std::ifstream f(VELUMO_SO, std::ios::binary);
+  ASSERT_TRUE(f);
+  const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  EXPECT_NE(std::string::npos, bytes.find(std::string("__TKLIB_VERSION_TMS__ 2012-02-17\0", 33)));
 }
 
 } // namespace
