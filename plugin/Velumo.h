@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include "logo.h"
 #include "tap.h"
 
 #define PROGRAM_NAME "Velumo V1.0"
@@ -67,7 +68,6 @@ void SaveSettings();
 void ShowFilelistMenu(char *dir, const char *filter);
 void ShowFilelistMenuButtons(int32_t noSync, const char *text);
 int32_t MenuAction(dword key);
-int32_t LoadChannelLogo(const char *dir, const char *name);
 void ShowChannelLogo(word region, int32_t x, int32_t y, int32_t detail);
 
 #endif

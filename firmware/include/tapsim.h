@@ -84,6 +84,8 @@ dword Sim_SyncCount(void);
 int Sim_Screenshot(const char *hostPath);
 /* Everything written to the network terminal so far, NUL-terminated. */
 const char *Sim_TerminalText(void);
+/* Files opened with TAP_Hdd_Fopen and not closed yet. */
+int Sim_OpenFileCount(void);
 /* Number of open regions (shown and memory-only). */
 int Sim_RegionCount(void);
 

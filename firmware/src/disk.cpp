@@ -143,6 +143,10 @@ bool ValidFile(const TYPE_File *file) {
 
 using namespace sim;
 
+extern "C" int Sim_OpenFileCount(void) {
+  return int(OpenFiles().size());
+}
+
 extern "C" int TAP_Hdd_ChangeDir(const char *dir) {
   std::string disk, host;
   if (!S().initialised || !ResolveDiskPath(CurrentTask().cwd, dir, disk) || !HostPathOf(disk, host))

@@ -1,0 +1,45 @@
+// logo.h - the logo engine: the one logo image, its loaders, resampling and
+// the raw logo format.
+#ifndef LOGO_H
+#define LOGO_H
+
+#include <stdint.h>
+
+#include "tap.h"
+
+constexpr uint32_t kLogoMaxW = 60;
+constexpr uint32_t kLogoMaxH = 40;
+// Pictures of more pixels than this are refused as failed loads: no logo is
+// that large, and the full-size buffer would exhaust the receiver's memory.
+constexpr uint64_t kLogoMaxSourcePixels = 16u << 20;
+
+extern uint32_t logoW, logoH;
+extern uint32_t logoData32[kLogoMaxW * kLogoMaxH];
+extern char logoExt[7];
+extern uint32_t *logoLarge32;
+extern uint32_t *logoJpgData;
+extern uint32_t logoWnew, logoHnew;
+
+int32_t LoadChannelLogo(const char *dir, const char *name);
+int32_t LoadBMP(const char *name);
+int32_t LoadPNG(const char *name);
+// The ".jpg" branch of LoadChannelLogo.
+int32_t LoadJPG(const char *dir, const char *name);
+
+void Resize(const uint32_t *src, int32_t srcw, int32_t srch, uint32_t *dest, uint32_t *destw,
+            uint32_t *desth, int32_t keepaspect);
+
+// The 16-bit raw pixel: opaque flag, then 5 bits each of red, green, blue.
+uint32_t Logo16To32(uint16_t pixel);
+uint16_t Logo32To16(uint32_t pixel);
+
+// Writes the logo image in the raw format to an open file: the 32-bit
+// variant when ext ends in "32".  False when a write fell short or the image
+// is wider than a logo.
+bool WriteRawLogo(TYPE_File *file, const char *ext);
+
+// Takes the full-size picture in logoLarge32 (logoW x logoH) into the logo
+// image, reduced to fit 60 x 40 with its aspect kept, and frees logoLarge32.
+void TakeLargeLogo();
+
+#endif
