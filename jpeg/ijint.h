@@ -1,0 +1,127 @@
+// ijint.h - what the encoder's units share among themselves: the bit sink the
+// block coders write through, size categories, stream bounds and the guard
+// that keeps the entropy coder inside the stream buffer.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
+
+#include "ijenc.h"
+
+namespace ij {
+
+constexpr int32_t kMaxMcuBlocks = 6;
+
+// Bytes of room from the current byte on that one MCU may need: its blocks,
+// the partial byte it starts in and the zero byte the writer leaves after.
+constexpr uint32_t kMaxMcuBytes = kMaxMcuBlocks * IJ_MAX_BLOCK_BYTES + 2;
+
+inline int Category(uint32_t magnitude) {
+  return magnitude < 256 ? _csizetable[magnitude] : _csizetable[(magnitude >> 8) & 0xFF] + 8;
+}
+
+inline int EobCategory(uint32_t run) {
+  return run < 256 ? _eobsizetable[run] : _eobsizetable[(run >> 8) & 0x1FF] + 8;
+}
+
+// The usable bytes of a stream: a negative capacity holds nothing, and the
+// bit position must stay a positive 32-bit count.
+inline uint32_t StreamLimit(const IjStream *s) {
+  if (s->capacity <= 0) return 0;
+  return s->capacity > IJ_MAX_STREAM_BYTES ? uint32_t(IJ_MAX_STREAM_BYTES) : uint32_t(s->capacity);
+}
+
+// Writes bits most significant first straight into the buffer, stuffing a
+// zero byte after every 0xFF.  Only the bits of the byte being filled are
+// held back; Finish() stores them with the rest of that byte cleared, which
+// also clears the byte after a completed one.
+struct BitSink {
+  uint8_t *p;
+  uint32_t acc;
+  int n;
+
+  BitSink(uint8_t *buffer, int32_t position)
+      : p(buffer + (uint32_t(position) >> 3)), acc(0), n(position & 7) {
+    if (n) acc = uint32_t(*p) >> (8 - n);
+  }
+
+  // count <= 24
+  void Put(uint32_t value, int count) {
+    acc = (acc << count) | (value & ((1u << count) - 1));
+    n += count;
+    while (n >= 8) {
+      n -= 8;
+      const uint8_t b = uint8_t(acc >> n);
+      *p++ = b;
+      if (b == 0xFF) *p++ = 0;
+    }
+  }
+
+  void PutCode(const IjHuffEncTable *t, unsigned symbol) {
+    Put(t->code[symbol], t->length[symbol]);
+  }
+
+  int32_t Finish(const uint8_t *buffer) {
+    *p = uint8_t(acc << (8 - n));
+    return int32_t((p - buffer) * 8 + n);
+  }
+};
+
+#ifdef IJENC_UNCHECKED_STREAM
+// Benchmark builds only: measures what the bound check below costs.
+constexpr bool kCheckStream = false;
+#else
+constexpr bool kCheckStream = true;
+#endif
+
+// Runs an entropy coder that cannot check bounds itself.  With room for the
+// worst case it writes straight into the stream; near the end it codes into
+// a scratch buffer and copies only what fits, so nothing is ever written past
+// the capacity.  code(buffer, &position) touches at most maxBytes bytes from
+// the byte the position is in (maxBytes <= kMaxMcuBytes).
+template <typename Code> inline IjStatus GuardedCode(IjStream *s, uint32_t maxBytes, Code code) {
+  const uint32_t limit = StreamLimit(s);
+  const uint32_t pos = uint32_t(s->position);
+  const uint32_t byte = pos >> 3;
+  if (!kCheckStream || (byte < limit && limit - byte >= maxBytes)) {
+    int32_t p = s->position;
+    code(s->buffer, &p);
+    s->position = p;
+    return IJ_STS_OK;
+  }
+  if (pos > limit * 8u) return IJ_STS_STREAM_FULL; // negative or beyond the end
+  alignas(8) uint8_t scratch[kMaxMcuBytes + 8];
+  int32_t local = int32_t(pos & 7);
+  scratch[0] = local ? s->buffer[byte] : 0;
+  code(scratch, &local);
+  const uint32_t used = (uint32_t(local) + 7) >> 3;
+  const uint32_t room = limit - byte;
+  if (used > room) return IJ_STS_STREAM_FULL;
+  // The coder also cleared the byte after its last complete one; keep that
+  // when it still lies inside the buffer.
+  const uint32_t touched = (uint32_t(local) >> 3) + 1;
+  memcpy(s->buffer + byte, scratch, touched < room ? touched : room);
+  s->position = int32_t(byte * 8 + uint32_t(local));
+  return IJ_STS_OK;
+}
+
+// Room one block needs from the current byte: see IJ_MAX_BLOCK_BYTES.
+inline uint32_t RoomForBlocks(int32_t blocks) {
+  return uint32_t(blocks) * IJ_MAX_BLOCK_BYTES + 1;
+}
+
+// The forward DCT with quantisation of one block (src may equal dst).
+void DctQuant(const int16_t *src, int16_t *dst, const uint16_t *recip);
+
+// Restart bookkeeping after every MCU (also the last of the image).
+IjStatus AfterMcu(IjStream *stream, IjEncoder *encoder);
+
+} // namespace ij
+
+// Callers on the receiver lay these records out as 32-bit words.
+static_assert(sizeof(IjImageSpec) == 10 * 4, "IjImageSpec is ten words");
+static_assert(sizeof(IjStream) == (sizeof(void *) == 4 ? 6 * 4 : 32), "IjStream is six words");
+static_assert(sizeof(IjMotionParams) == 6 * 4 && sizeof(IjStreamParams) == 4 * 4, "motion records");
+static_assert(sizeof(IjComponentSpec) == 7 * 4, "IjComponentSpec is seven words");
+static_assert(sizeof(IjHuffEncTable) == 768, "IjHuffEncTable is 768 bytes");
