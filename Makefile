@@ -3,7 +3,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-mips test test-native test-mips demo fuzz format clean
+.PHONY: all deps build build-mips test test-native test-mips demo fuzz format clean generate
 
 all: build
 
@@ -42,6 +42,21 @@ fuzz: deps
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' | grep -v -E '/(fonts|gfx)/')
+
+# Regenerates the committed fonts (toolkit/fonts) and graphics (toolkit/gfx)
+# from the Carlito typeface.  Only this needs FreeType and the font; it
+# installs them when they are missing (as root).
+CARLITO ?= /usr/share/fonts/truetype/crosextra
+generate:
+	@dpkg -s fonts-crosextra-carlito libfreetype-dev zlib1g-dev >/dev/null 2>&1 || \
+	  (apt-get update && apt-get install -y fonts-crosextra-carlito libfreetype-dev zlib1g-dev)
+	mkdir -p build/generate toolkit/fonts toolkit/gfx
+	c++ -std=c++17 -O2 -Wall -Wextra $$(pkg-config --cflags freetype2 2>/dev/null || echo -I/usr/include/freetype2) \
+	  tools/mkfonts/mkfonts.cpp -lfreetype -o build/generate/mkfonts
+	c++ -std=c++17 -O2 -Wall -Wextra $$(pkg-config --cflags freetype2 2>/dev/null || echo -I/usr/include/freetype2) \
+	  tools/mkgfx/mkgfx.cpp -lfreetype -lz -o build/generate/mkgfx
+	build/generate/mkfonts $(CARLITO)/Carlito-Regular.ttf $(CARLITO)/Carlito-Bold.ttf toolkit/fonts
+	build/generate/mkgfx $(CARLITO)/Carlito-Bold.ttf toolkit/gfx build/generate/graphics.png
 
 clean:
 	rm -rf build build-mips build-fuzz
