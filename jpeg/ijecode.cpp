@@ -17,21 +17,11 @@ struct Layout {
   IjMcuDcEncodeFn encodeDc;
 };
 
-const Layout kGray = {1,
-                      8,
-                      8,
-                      1,
-                      8,
-                      1,
-                      1,
-                      ijAdjustMCUBufferFwd_1,
-                      ijxCopyExpand_8u_C1,
-                      ijSub128_8x8_8u16s_C1,
-                      ijTransformFwd_MCU_16s_C1_I,
-                      ijHuffmanEncode_Gray_BLS,
-                      ijHuffmanEncode_Gray_DC};
-
-const Layout kColour[3] = {
+// Greyscale, then the three colour samplings: chosen once, so that the scan
+// loop only calls through pointers.
+const Layout kLayouts[4] = {
+    {1, 8, 8, 1, 8, 1, 1, ijAdjustMCUBufferFwd_1, ijxCopyExpand_8u_C1, ijSub128_8x8_8u16s_C1,
+     ijTransformFwd_MCU_16s_C1_I, ijHuffmanEncode_Gray_BLS, ijHuffmanEncode_Gray_DC},
     {3, 8, 8, 3, 24, 1, 1, ijAdjustMCUBufferFwd_3, ijxCopyExpand_8u_C3,
      ippiBGRToYCbCr444LS_MCU_8u16s_C3P3, ijTransformFwd444_MCU_16s_C3_I, ijHuffmanEncode_444_BLS,
      ijHuffmanEncode_444_DC},
@@ -83,11 +73,11 @@ extern "C" IjStatus ijxCompressInit(int32_t quality, int32_t restartInterval, in
 
   const Layout *lay;
   if (desc->colorFormat == IJ_FMT_GRAY) {
-    lay = &kGray;
+    lay = &kLayouts[0];
     e->image.sampling = 0;
   } else if (desc->colorFormat & IJ_FMT_BGR) {
     if (desc->sampling < 0 || desc->sampling > 2) return IJ_STS_FORMAT;
-    lay = &kColour[desc->sampling];
+    lay = &kLayouts[1 + desc->sampling];
   } else {
     return IJ_STS_FORMAT;
   }

@@ -16,18 +16,18 @@ extern "C" IjStatus _IppWriteStreamBits(uint32_t value, int32_t count, uint8_t *
   return IJ_STS_OK;
 }
 
-namespace ij {
+namespace {
 
 // Appends the size category of v's magnitude and v's low bits (v - 1 for
 // negatives: the one's complement form the decoder expects).
-inline void PutValue(BitSink &sink, const IjHuffEncTable *t, int32_t v, unsigned runShift) {
+inline void PutValue(ij::BitSink &sink, const IjHuffEncTable *t, int32_t v, unsigned runShift) {
   const uint32_t m = uint32_t(v < 0 ? -v : v);
-  const int s = Category(m);
+  const int s = ij::Category(m);
   sink.PutCode(t, (runShift + unsigned(s)) & 0xFF);
   if (s) sink.Put(uint32_t(v < 0 ? v - 1 : v), s);
 }
 
-} // namespace ij
+} // namespace
 
 extern "C" IjStatus ippiEncodeHuffman_Direct_JPEG_16s1u(const int16_t *block, uint8_t *buffer,
                                                         int32_t *position, int16_t *dcPred,
@@ -36,7 +36,7 @@ extern "C" IjStatus ippiEncodeHuffman_Direct_JPEG_16s1u(const int16_t *block, ui
   ij::BitSink sink(buffer, *position);
   const int32_t diff = int16_t(block[0] - *dcPred);
   *dcPred = block[0];
-  ij::PutValue(sink, dc, diff, 0);
+  PutValue(sink, dc, diff, 0);
 
   unsigned run = 0;
   for (int k = 1; k < 64; ++k) {
@@ -46,7 +46,7 @@ extern "C" IjStatus ippiEncodeHuffman_Direct_JPEG_16s1u(const int16_t *block, ui
       continue;
     }
     for (; run >= 16; run -= 16) sink.PutCode(ac, 0xF0);
-    ij::PutValue(sink, ac, v, run << 4);
+    PutValue(sink, ac, v, run << 4);
     run = 0;
   }
   if (run) sink.PutCode(ac, 0x00);

@@ -111,11 +111,14 @@ inline uint32_t RoomForBlocks(int32_t blocks) {
   return uint32_t(blocks) * IJ_MAX_BLOCK_BYTES + 1;
 }
 
+// Shared between units only: kept out of the symbols a plug-in exports.
+#define IJ_INTERNAL __attribute__((visibility("hidden")))
+
 // The forward DCT with quantisation of one block (src may equal dst).
-void DctQuant(const int16_t *src, int16_t *dst, const uint16_t *recip);
+IJ_INTERNAL void DctQuant(const int16_t *src, int16_t *dst, const uint16_t *recip);
 
 // Restart bookkeeping after every MCU (also the last of the image).
-IjStatus AfterMcu(IjStream *stream, IjEncoder *encoder);
+IJ_INTERNAL IjStatus AfterMcu(IjStream *stream, IjEncoder *encoder);
 
 } // namespace ij
 

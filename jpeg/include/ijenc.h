@@ -330,7 +330,9 @@ IjStatus ijBuildScanHuffTables_BLS(IjStream *stream, IjEncoder *encoder);
 IjStatus ippiHuffmanTableSpecInit_JPEG_8u(const int32_t *freq, int32_t *codesize, int32_t *others,
                                           int32_t *bits, uint8_t *counts, uint8_t *values);
 /* The block primitives write into buffer at *position without a bound: the
- * caller leaves IJ_MAX_BLOCK_BYTES + 1 bytes of room per block. */
+ * caller leaves IJ_MAX_BLOCK_BYTES + 1 bytes of room per block, and for the
+ * AC refinement and final passes another 256 for the pending correction bits.
+ * The MCU coders (ijHuffmanEncode_...) check the stream themselves. */
 IjStatus _IppWriteStreamBits(uint32_t value, int32_t count, uint8_t *buffer, int32_t *position);
 IjStatus ippiEncodeHuffman_Direct_JPEG_16s1u(const int16_t *block, uint8_t *buffer,
                                              int32_t *position, int16_t *dcPred,
