@@ -106,20 +106,230 @@ extern TAP_EventHandlerFunc Original_TAP_EventHandler;
 bool KeyTranslate(bool Enable, TAP_EventHandlerFunc EventHandler);
 dword KeyTranslateHook(word Event, dword Param1, dword Param2);
 
-// ---- OSD menu -------------------------------------------------------------
+// ---- fonts --------------------------------------------------------------------
+// A bitmap font: per glyph its width, height and the offset of its image in
+// the bitmap; images lie glyph after glyph, row by row, one coverage byte a
+// pixel (0 transparent, 255 covered).  Glyphs exist for the bytes 32..126 and
+// 160..255.
+struct FontGlyph {
+  uint32_t Width, Height, Offset;
+};
+constexpr int kFontGlyphs = 191;
+struct FontData {
+  const byte *Bitmap;
+  FontGlyph Glyph[kFontGlyphs];
+};
+static_assert(sizeof(void *) != 4 || sizeof(FontData) == 2296, "the receiver's font record");
+
+extern const FontData Calibri_10_FontData, Calibri_12_FontData, Calibri_14_FontData,
+    Calibri_16_FontData, Calibri_18_FontData, Calibri_20_FontData, Calibri_20B_FontData;
+// The plug-in's own copy of the size-12 font.
+extern const FontData Calibri_FontData;
+extern const byte Calibri_10_Bitmap[], Calibri_12_Bitmap[], Calibri_14_Bitmap[],
+    Calibri_16_Bitmap[], Calibri_18_Bitmap[], Calibri_20_Bitmap[], Calibri_20B_Bitmap[],
+    Calibri_Bitmap[];
+
+enum { ALIGN_LEFT = 0, ALIGN_CENTER = 1, ALIGN_RIGHT = 2 };
+// Fitting a text into its span: cut at the end, cut at the end and end with
+// "...", or cut at the start and begin with "...".
+enum { TRUNC_CUT = 0, TRUNC_DOTS_END = 1, TRUNC_DOTS_START = 2 };
+
+struct AlphaLUTEntry {
+  byte r, g, b;
+};
+extern AlphaLUTEntry AlphaLUT[256];
+
+void FM_PutStringAA(word Region, dword X, dword Y, dword MaxX, const char *Text, dword Colour,
+                    dword BackColour, const FontData *Font, byte TruncateMode, byte Align,
+                    float Factor);
+void FM_PutString(word Region, dword X, dword Y, dword MaxX, const char *Text, dword Colour,
+                  dword BackColour, const FontData *Font, byte TruncateMode, byte Align);
+dword FM_GetStringWidth(const char *Text, const FontData *Font);
+dword FM_GetStringHeight(const char *Text, const FontData *Font);
+bool FM_isValidCharacter(byte Character);
+byte FM_CharToIndex(byte Character);
+byte FM_AlphaBlend(byte Alpha, byte Fore, byte Back, float Factor);
+dword FM_AlphaBlendRGB(byte Alpha, dword ForeRGB, dword BackRGB, float Factor);
+void FM_InitAlphaLUT(dword Colour, dword BackColour, float Factor);
+dword GetOSDRegionWidth(word Region);
+
+// ---- graphics: key symbols and window parts -----------------------------------
+extern const GraphicDescriptor _Button_0_Gd, _Button_1_Gd, _Button_2_Gd, _Button_3_Gd,
+    _Button_4_Gd, _Button_5_Gd, _Button_6_Gd, _Button_7_Gd, _Button_8_Gd, _Button_9_Gd,
+    _Button_ar_Gd, _Button_audio_Gd, _Button_aux_Gd, _Button_blue_Gd, _Button_cut_Gd,
+    _Button_down_Gd, _Button_exit_Gd, _Button_fav_Gd, _Button_ffwd_Gd, _Button_filelist_Gd,
+    _Button_green_Gd, _Button_guide_Gd, _Button_info_Gd, _Button_jumpend_Gd,
+    _Button_jumpstart_Gd, _Button_left_Gd, _Button_list_Gd, _Button_m_Gd, _Button_menu_Gd,
+    _Button_mute_Gd, _Button_ok_Gd, _Button_option_Gd, _Button_pause_Gd, _Button_play_Gd,
+    _Button_progminus_Gd, _Button_progplus_Gd, _Button_recall_Gd, _Button_record_Gd,
+    _Button_red_Gd, _Button_right_Gd, _Button_rwd_Gd, _Button_sat_Gd, _Button_select_Gd,
+    _Button_sleep_Gd, _Button_step_Gd, _Button_stop_Gd, _Button_subtitle_Gd, _Button_ttx_Gd,
+    _Button_tv_radio_Gd, _Button_up_Gd, _Button_vf_Gd, _Button_volminus_Gd, _Button_volplus_Gd,
+    _Button_white_Gd, _Button_yellow_Gd, _Button_nouse_Gd;
+extern const GraphicDescriptor _SelectionBar_Blue_100x34_Gd, _SelectionBar_Blue_100x34Dark_Gd,
+    _ScrollBarVisible_Gd, _ScrollBarInvisible_Gd, _ScrollBarKnob_Gd, _pfeil_l_Gd, _pfeil_r_Gd,
+    _pfeil_l_bright_Gd, _pfeil_r_bright_Gd, _InfoBox_Gd, _MessageBoxSelectedButtonBackground_Gd,
+    _ColorPicker_Gd, _ColorPicker_CursorNone_Gd, _ColorPicker_CursorDeselected_Gd,
+    _ColorPicker_ValueBackroundSelected_Gd, _TextCursor14_Gd;
+
+// ---- OSD menu: model ------------------------------------------------------------
+constexpr int kMenuLevels = 5;
+constexpr int kMenuButtons = 20;
+constexpr int kMenuItemStep = 30; // item storage grows by this many records
+constexpr int kMenuRows = 10;     // rows on one page of the list
+
+struct MenuItem {
+  char Name[128];
+  char Value[128];
+  const GraphicDescriptor *NameIcon;
+  const GraphicDescriptor *ValueIcon;
+  uint32_t ColourSwatch; // 0 = none
+  uint32_t TextColour;
+  uint32_t Selectable;
+  uint32_t ValueArrows;
+  uint32_t ID;
+};
+static_assert(sizeof(void *) != 4 || sizeof(MenuItem) == 284, "30 items take 8520 bytes");
+
+struct MenuButton {
+  uint32_t X, Y;
+  const GraphicDescriptor *Icon;
+  char Text[256];
+  uint32_t Colour;
+};
+
+struct MenuLevel {
+  MenuItem *Items;
+  int32_t ItemCount;
+  int32_t ItemCapacity;
+  int32_t SelectedIndex;
+  int32_t TopIndex;
+  uint32_t SpareFlag;
+  uint32_t ValueColumn;
+  uint32_t ValueColumnX;
+  uint32_t WrapAround;
+  uint32_t Numbered;
+  uint32_t ArrowItems;
+  MenuButton Buttons[kMenuButtons];
+  uint32_t ButtonCount;
+  uint32_t ButtonLineX[4]; // lines 1..3; entry 0 unused
+  char TitleLeft[256];
+  char TitleRight[256];
+  uint32_t LogoX, LogoY;
+  const GraphicDescriptor *Logo;
+  uint32_t MemoMode;
+  const FontData *TitleFont, *TitleRightFont, *NumberFont, *NameFont, *ValueFont, *ButtonFont,
+      *MemoFont;
+};
+
+// Called after each section is drawn: 0 title, 1 list or memo, 2 buttons,
+// 3 logo.
+typedef void (*OSDMenuCallback)(uint32_t Section, word Region);
+
+extern MenuLevel Menu[kMenuLevels];
+extern uint32_t CurrentMenuLevel;
+extern word OSDRgn, MyOSDRgn;
+extern uint32_t TitleDirty, ListDirty, ButtonsDirty, LogoDirty, OSDDirty;
+extern uint32_t ButtonColor;
+extern uint32_t MenuCursorType;
+extern OSDMenuCallback CallbackProcedure;
+
+// Returns false when the item storage could not be allocated; the level is
+// then empty but usable (adding an item tries again).
 bool OSDMenuInitialize(bool SpareFlag, bool ValueColumn, bool Numbered, bool WrapAround,
                        const char *TitleLeft, const char *TitleRight);
+bool OSDMemoInitialize(bool WrapAround, const char *TitleLeft, const char *TitleRight,
+                       const char *Text);
 bool OSDMenuItemAdd(const char *Name, const char *Value, const GraphicDescriptor *NameIcon,
                     const GraphicDescriptor *ValueIcon, bool Selectable, bool ValueArrows,
                     uint32_t ID);
+void OSDMenuItemsClear();
+bool OSDMenuButtonAdd(dword Line, dword IconIndex, const GraphicDescriptor *CustomIcon,
+                      const char *Text);
+void OSDMenuButtonsClear();
+int OSDMenuGetCurrentItem();
+int OSDMenuItemGetNrOfItems();
+int OSDMenuItemGetTopIndex();
+char *OSDMenuItemGetName(int Index);
+char *OSDMenuItemGetValue(int Index);
+uint32_t OSDMenuItemGetID(int Index);
+char *OSDMenuItemGetCurrentName();
+char *OSDMenuItemGetCurrentValue();
+void OSDMenuItemSortID(bool Ascending);
+void OSDMenuItemSortNameColumn(bool Ascending, bool CaseSensitive);
+void OSDMenuItemSortValueColumn(bool Ascending, bool CaseSensitive);
 bool OSDMenuPush();
 bool OSDMenuPop();
-char *OSDMenuItemGetCurrentName();
-int OSDMenuGetCurrentItem();
+void OSDMenuModifyTitleRight(const char *Text);
 void OSDMenuDestroy();
-bool OSDMenuEvent(word *Event, dword *Param1, dword *Param2);
+void OSDMenuDestroyNoOSDUpdate();
+
+// ---- OSD menu: drawing and the boxes ------------------------------------------
+void OSDMenuUpdate(bool NoSync);
+void OSDDrawBackground();
+void OSDDrawTitle();
+void OSDDrawList();
+void OSDDrawMemo();
+void OSDDrawScrollBar();
+void OSDDrawButtons();
+void OSDDrawLogo();
+void OSDMenuDrawCursor(dword X, dword Y, dword Width);
+const GraphicDescriptor *OSDMenuGetIconPointer(int IconIndex, const GraphicDescriptor *CustomIcon);
+dword OSDMenuGetW(const char *Text, byte FontSize);
+void OSDMenuPutS(word Region, dword X, dword Y, dword MaxX, const char *Text, dword Colour,
+                 dword BackColour, byte FontSize, byte TruncateMode, byte Align);
+// Region the boxes restore the area beneath into, instead of the menu's.
+void OSDMenuSaveMyRegion(word Region);
+
+constexpr int kMessageBoxButtons = 5;
+struct tMessageBox {
+  uint32_t MessageBoxButtonCount;
+  int32_t MessageBoxSelected; // highlighted button; after closing the answer, -1 = Exit
+  char MessageBoxButtonText[kMessageBoxButtons][256];
+  char MessageBoxTitle[256];
+  char MessageBoxText[256]; // lines broken by carriage return or line feed
+};
+extern tMessageBox MessageBox;
+extern uint32_t MessageBoxNoNormalMode;
+extern word MessageBoxOSDRgn;
+extern word InfoBoxOSDRgn;
+extern dword InfoBoxTimeOut;
+extern void *InfoBoxSaveArea;
+extern dword InfoBoxSaveAreaX, InfoBoxSaveAreaY;
+extern word ColorPickerOSDRgn;
+extern dword ColorPickerColor, ColorPickerDefaultColor;
+extern uint32_t CurrentColorSelected; // 0 red, 1 green, 2 blue
+extern int32_t ColorPickerLastCursorRed, ColorPickerLastCursorGreen, ColorPickerLastCursorBlue;
+extern word ProgressBarOSDRgn, ProgressBarFullRgn;
+extern dword ProgressBarLastValue;
+
+void OSDMenuMessageBoxInitialize(const char *Title, const char *Text);
+bool OSDMenuMessageBoxButtonAdd(const char *Text);
+void OSDMenuMessageBoxButtonSelect(dword SelectedButton);
+void OSDMenuMessageBoxDoNotEnterNormalMode(bool DoNotEnterNormalMode);
+dword OSDMenuMessageBoxLastButton();
+void OSDMenuMessageBoxShow();
+void OSDMenuMessageBoxDestroy();
+void OSDMenuMessageBoxDestroyNoOSDUpdate();
+void OSDMenuInfoBoxShow(const char *Title, const char *Text, dword Timeout);
+void OSDMenuInfoBoxDestroy();
+void OSDMenuInfoBoxDestroyNoOSDUpdate();
+void OSDMenuColorPickerShow(const char *Title, dword Color);
+void OSDMenuColorPickerDrawCursor(dword Channel, bool Selected);
+void OSDMenuColorPickerDestroy();
+dword OSDMenuColorPickerColor();
+
+// ---- OSD menu: navigation and keys ----------------------------------------------
+bool OSDMenuSelectItem(int Index);
+bool OSDMenuSelectTopItem(int Index);
 int OSDMenuScrollUp();
 int OSDMenuScrollDown();
+int OSDMenuScrollPageUp();
+int OSDMenuScrollPageDown();
+int OSDMenuFindNextSelectableEntry(int From);
+int OSDMenuFindPreviousSelectableEntry(int From);
+void OSDCalcIndices();
+bool OSDMenuEvent(word *Event, dword *Param1, dword *Param2);
 
 // ---- on-screen keyboard -----------------------------------------------------
 int OSDMenuKeyboard_EventHandler(word *Event, dword *Param1, dword *Param2);
