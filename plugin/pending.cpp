@@ -1,9 +1,7 @@
 // pending.cpp - stand-ins for parts of the plug-in that are not built yet.
 //
-// STUBS: the file list, its menu actions, the logo display and the PNG and
-// JPEG import replace these one by one.  Until then the list is empty, no
-// logo is shown, and PNG and JPEG logos fail to load (result 0, as any
-// failed load).
+// STUBS: the file list, its menu actions and the logo display replace these
+// one by one.  Until then the list is empty and no logo is shown.
 #include "Velumo.h"
 #include "logo.h"
 
@@ -17,9 +15,4 @@ int32_t MenuAction(dword) {
 
 void ShowChannelLogo(word, int32_t, int32_t, int32_t) {}
 
-int32_t LoadPNG(const char *) {
-  return 0;
-}
-int32_t LoadJPG(const char *, const char *) {
-  return 0;
-}
+

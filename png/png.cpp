@@ -1,0 +1,890 @@
+// png.cpp - the PNG codec: reader (signature, IHDR, the IDAT run inflated
+// with zlib, the five filters), writer (one IHDR, one IDAT, IEND), the raw
+// and source-array exports, drawing onto the OSD and the header summary.
+#include "pngcodec.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include <zlib.h>
+
+int32_t tapprint = 0;
+
+namespace {
+
+const byte kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+
+void Trace(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void Trace(const char *format, ...) {
+  if (!tapprint) return;
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  TAP_Print("%s", text);
+}
+
+// zlib's own memory comes from the firmware heap like everything else.
+voidpf ZAlloc(voidpf, uInt items, uInt size) {
+  const uint64_t bytes = uint64_t(items) * size;
+  return bytes > 0xFFFFFFFFu ? Z_NULL : TAP_MemAlloc(dword(bytes));
+}
+void ZFree(voidpf, voidpf address) {
+  TAP_MemFree(address);
+}
+
+uint32_t Crc(const byte *a, uint32_t alen, const byte *b = nullptr, uint32_t blen = 0) {
+  uLong crc = crc32(0, Z_NULL, 0);
+  crc = crc32(crc, a, alen);
+  if (b && blen) crc = crc32(crc, b, blen);
+  return uint32_t(crc);
+}
+
+// Every read of the codec, in units of size bytes: through the caller's
+// function, from memory (never past its end), or from the firmware file.  A
+// null buffer skips.
+dword file_read(png_image *png, void *buffer, dword size, dword count) {
+  if (png->read_callback) return png->read_callback(buffer, size, count, png->handle);
+  if (size == 0) return 0;
+  const uint64_t want = uint64_t(size) * count;
+  if (!png->from_file) {
+    const uint64_t left = png->mem_len - png->mem_pos;
+    const dword n = dword(want < left ? want : left);
+    if (buffer && n) TAP_MemCpy(buffer, png->mem_base + png->mem_pos, n);
+    png->mem_pos += uint32_t(n);
+    if (buffer) Trace("pos %d\n", int(png->mem_pos));
+    return n / size;
+  }
+  TYPE_File *f = reinterpret_cast<TYPE_File *>(png->handle);
+  if (buffer) return TAP_Hdd_Fread(buffer, size, count, f);
+  // Skipping: only bytes that are there can be skipped.
+  const dword at = TAP_Hdd_Ftell(f), length = TAP_Hdd_Flen(f);
+  if (at > length || want > uint64_t(length - at)) {
+    TAP_Hdd_Fseek(f, 0, SEEK_ENDING);
+    return 0;
+  }
+  TAP_Hdd_Fseek(f, long(want), SEEK_CURRENT);
+  return count;
+}
+
+int file_read_ul(png_image *png, uint32_t *value) {
+  byte b[4];
+  if (file_read(png, b, 1, 4) != 4) return -1;
+  *value = get_ul(b);
+  return 0;
+}
+
+// Skips the data and CRC of a chunk; false when the source ends first.
+bool SkipChunk(png_image *png, uint32_t length) {
+  Trace("pc6\n");
+  const uint64_t bytes = uint64_t(length) + 4;
+  return bytes <= 0xFFFFFFFFu && file_read(png, nullptr, 1, dword(bytes)) == dword(bytes);
+}
+
+dword file_write(png_image *png, const void *buffer, dword size, dword count) {
+  if (png->write_callback) return png->write_callback(buffer, size, count, png->handle);
+  return TAP_Hdd_Fwrite(buffer, size, count, reinterpret_cast<TYPE_File *>(png->handle));
+}
+
+int file_write_ul(png_image *png, uint32_t value) {
+  byte b[4];
+  set_ul(b, value);
+  return file_write(png, b, 1, 4) == 4 ? 0 : -1;
+}
+
+void png_end_inflate(png_image *png) {
+  if (!png->zstream) return;
+  z_stream *z = static_cast<z_stream *>(png->zstream);
+  if (inflateEnd(z) != Z_OK) Trace("ZLIB says: %s\n", z->msg ? z->msg : "");
+  TAP_MemFree(z);
+  png->zstream = nullptr;
+}
+
+int Paeth(int a, int b, int c) {
+  const int p = a + b - c;
+  const int pa = p > a ? p - a : a - p, pb = p > b ? p - b : b - p, pc = p > c ? p - c : c - p;
+  if (pa <= pb && pa <= pc) return a;
+  return pc < pb ? c : b;
+}
+
+int Unfilter(png_image *png, byte *out) {
+  if (png->raw_len == 0) return PNG_R_OK;
+  const uint32_t bpp = png->bpp;
+  const uint32_t stride = png->width * bpp;
+  uint32_t pos = 0, outpos = 0;
+  while (pos < png->raw_len) {
+    const byte type = png->raw[pos++];
+    byte *row = png->raw + pos;
+    if (png->depth == 16)
+      for (uint32_t i = 0; i + 1 < stride; i += 2) {
+        const byte t = row[i];
+        row[i] = row[i + 1];
+        row[i + 1] = t;
+      }
+    byte *o = out + outpos;
+    const byte *above = outpos ? o - stride : nullptr;
+    switch (type) {
+    case 0:
+      TAP_MemCpy(o, row, stride);
+      break;
+    case 1:
+      for (uint32_t i = 0; i < stride; ++i) o[i] = byte(row[i] + (i >= bpp ? o[i - bpp] : 0));
+      break;
+    case 2:
+      for (uint32_t i = 0; i < stride; ++i) o[i] = byte(row[i] + (above ? above[i] : 0));
+      break;
+    case 3:
+      for (uint32_t i = 0; i < stride; ++i) {
+        const unsigned a = i >= bpp ? o[i - bpp] : 0, b = above ? above[i] : 0;
+        o[i] = byte(row[i] + ((a + b) >> 1));
+      }
+      break;
+    case 4:
+      for (uint32_t i = 0; i < stride; ++i) {
+        const int a = i >= bpp ? o[i - bpp] : 0, b = above ? above[i] : 0;
+        const int c = above && i >= bpp ? above[i - bpp] : 0;
+        o[i] = byte(row[i] + Paeth(a, b, c));
+      }
+      break;
+    default:
+      return PNG_R_FILTER;
+    }
+    pos += stride;
+    outpos += stride;
+  }
+  return PNG_R_OK;
+}
+
+bool IsType(const byte *type, const char *name) {
+  return memcmp(type, name, 4) == 0;
+}
+
+// The chunk loop.  Returns with raw allocated only on success.
+int ReadChunks(png_image *png, byte *out) {
+  byte type[5] = {0, 0, 0, 0, 0};
+  uint32_t length = 0;
+  bool inflated = false;
+  while (true) {
+    Trace("pc1\n");
+    if (file_read_ul(png, &length) != 0) return PNG_R_FILE;
+    Trace("pc2\n");
+    if (file_read(png, type, 1, 4) != 4) return PNG_R_FILE;
+    Trace("pc3\n");
+    if (IsType(type, "IEND")) break;
+    if (!IsType(type, "IDAT")) {
+      if (!SkipChunk(png, length)) return PNG_R_FILE;
+      continue;
+    }
+    // PNG keeps its image data in one run of IDAT chunks; a second run is
+    // not a picture this codec understands.
+    if (inflated) return PNG_R_FILE;
+    inflated = true;
+    Trace("pc4\n");
+    const uint64_t rawLen = uint64_t(png->width) * png->height * png->bpp + png->height;
+    if (rawLen > 0xFFFFFFFFu) return PNG_R_MEMORY;
+    png->raw_len = uint32_t(rawLen);
+    png->raw = static_cast<byte *>(TAP_MemAlloc(png->raw_len));
+    if (!png->raw) return PNG_R_MEMORY;
+    // What the stream does not deliver is never left uninitialised.
+    TAP_MemSet(png->raw, 0, png->raw_len);
+    Trace("pc5\n");
+    uint32_t bufferSize = length;
+    byte *chunk = static_cast<byte *>(TAP_MemAlloc(bufferSize ? bufferSize : 1));
+    z_stream *z = static_cast<z_stream *>(TAP_MemAlloc(sizeof(z_stream)));
+    if (!chunk || !z) {
+      if (chunk) TAP_MemFree(chunk);
+      if (z) TAP_MemFree(z);
+      return PNG_R_MEMORY;
+    }
+    TAP_MemSet(z, 0, sizeof(z_stream));
+    z->zalloc = ZAlloc;
+    z->zfree = ZFree;
+    if (inflateInit_(z, "1.2.3", int(sizeof(z_stream))) != Z_OK) {
+      TAP_MemFree(chunk);
+      TAP_MemFree(z);
+      return PNG_R_ZLIB;
+    }
+    png->zstream = z;
+    z->next_out = png->raw;
+    z->avail_out = png->raw_len;
+    int result = PNG_R_OK;
+    bool ended = false;
+    while (true) {
+      if (file_read(png, chunk, 1, length) != length) {
+        result = PNG_R_FILE;
+        break;
+      }
+      byte crc[4];
+      if (file_read(png, crc, 1, 4) != 4) {
+        result = PNG_R_FILE;
+        break;
+      }
+      if (get_ul(crc) != Crc(type, 4, chunk, length)) {
+        result = PNG_R_CRC;
+        break;
+      }
+      z->next_in = chunk;
+      z->avail_in = length;
+      const int r = ended ? Z_STREAM_END : inflate(z, Z_SYNC_FLUSH);
+      if (r != Z_OK && r != Z_STREAM_END) {
+        Trace("%s\n", z->msg ? z->msg : "");
+        result = PNG_R_ZLIB;
+        break;
+      }
+      ended = r == Z_STREAM_END;
+      // Input left over: more data than the picture has room for.
+      if (z->avail_in != 0) {
+        result = PNG_R_ZLIB;
+        break;
+      }
+      if (file_read_ul(png, &length) != 0) {
+        result = PNG_R_FILE;
+        break;
+      }
+      if (length > bufferSize) {
+        TAP_MemFree(chunk);
+        bufferSize = length;
+        chunk = static_cast<byte *>(TAP_MemAlloc(bufferSize));
+        if (!chunk) {
+          result = PNG_R_MEMORY;
+          break;
+        }
+      }
+      if (file_read(png, type, 1, 4) != 4) {
+        result = PNG_R_FILE;
+        break;
+      }
+      Trace("type %s\n", type);
+      if (!IsType(type, "IDAT")) break;
+    }
+    if (chunk) TAP_MemFree(chunk);
+    // A stream that stops short of the picture is an error, not a picture
+    // with an invented remainder.
+    if (result == PNG_R_OK && z->total_out != png->raw_len) result = PNG_R_ZLIB;
+    png_end_inflate(png);
+    if (result != PNG_R_OK) return result;
+    if (IsType(type, "IEND")) break;
+    if (!SkipChunk(png, length)) return PNG_R_FILE;
+  }
+  Trace("gd2\n");
+  // An IEND before any image data leaves nothing to show.
+  if (!inflated) return PNG_R_FILE;
+  Trace("gd4\n");
+  const int result = Unfilter(png, out);
+  Trace("gd5\n");
+  return result;
+}
+
+// Decodes a whole PNG into a new buffer of width x height x bpp bytes.
+int DecodeAll(png_image *png, byte **pixels) {
+  *pixels = nullptr;
+  const uint32_t size = png->width * png->height * png->bpp;
+  *pixels = static_cast<byte *>(TAP_MemAlloc(size));
+  if (!*pixels) {
+    Trace("malloc failed\n");
+    return PNG_R_MEMORY;
+  }
+  const int result = png_get_data(png, *pixels);
+  if (result < 0) {
+    TAP_MemFree(*pixels);
+    *pixels = nullptr;
+  }
+  return result;
+}
+
+// Base name of a ".png" file (its last four characters cut), bounded.
+bool BaseName(const char *filename, char *base, size_t size) {
+  const size_t length = strlen(filename);
+  if (length < 4 || length - 4 >= size) return false;
+  memcpy(base, filename, length - 4);
+  base[length - 4] = '\0';
+  return true;
+}
+
+TYPE_File *CreateNew(const char *name) {
+  if (TAP_Hdd_Exist(name)) TAP_Hdd_Delete(name);
+  TAP_Hdd_Create(name, ATTR_NORMAL);
+  return TAP_Hdd_Fopen(name);
+}
+
+bool WriteText(TYPE_File *f, const char *text) {
+  const dword n = dword(strlen(text));
+  return n == 0 || TAP_Hdd_Fwrite(text, n, 1, f) == 1;
+}
+
+// The same stream zlib's compress() makes, with zlib's memory taken from the
+// firmware heap.
+int Compress(byte *dest, uLongf *destLen, const byte *source, uLong sourceLen) {
+  z_stream z;
+  memset(&z, 0, sizeof z);
+  z.zalloc = ZAlloc;
+  z.zfree = ZFree;
+  int r = deflateInit(&z, Z_DEFAULT_COMPRESSION);
+  if (r != Z_OK) return r;
+  z.next_in = const_cast<byte *>(source);
+  z.avail_in = uInt(sourceLen);
+  z.next_out = dest;
+  z.avail_out = uInt(*destLen);
+  r = deflate(&z, Z_FINISH);
+  *destLen = z.total_out;
+  deflateEnd(&z);
+  return r == Z_STREAM_END ? Z_OK : (r == Z_OK ? Z_BUF_ERROR : r);
+}
+
+} // namespace
+
+uint32_t get_ul(const byte *b) {
+  return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+}
+
+void set_ul(byte *b, uint32_t v) {
+  b[0] = byte(v >> 24);
+  b[1] = byte(v >> 16);
+  b[2] = byte(v >> 8);
+  b[3] = byte(v);
+}
+
+int png_get_bpp(const png_image *png) {
+  const int d = png->depth / 8;
+  switch (png->color_type) {
+  case 0:
+  case 3:
+    return d;
+  case 2:
+    return 3 * d;
+  case 4:
+    return 2 * d;
+  case 6:
+    return 4 * d;
+  default:
+    return -1;
+  }
+}
+
+const char *png_error_string(int code, int german) {
+  switch (code) {
+  case PNG_R_DONE:
+    return german ? "PNG verarbeitet" : "PNG done";
+  case PNG_R_OK:
+    return german ? "kein Fehler" : "No error";
+  case PNG_R_FILE:
+    return german ? "unbekannter Dateifehler" : "Unknown file error.";
+  case PNG_R_HEADER:
+    return german ? "kein PNG Header gefunden" : "No PNG header found.";
+  case PNG_R_READ:
+    return german ? "Fehler beim Lesen der Datei" : "Failure while reading file.";
+  case PNG_R_EOF:
+    return german ? "Dateiende erreicht" : "Reached end of file.";
+  case PNG_R_CRC:
+    return german ? "Pr\xFC"
+                    "fsumme oder Chunk-L\xE4nge falsch"
+                  : "CRC or chunk length error.";
+  case PNG_R_MEMORY:
+    return german ? "konnte keinen Speicher reservieren" : "Could not allocate memory.";
+  case PNG_R_ZLIB:
+    return german ? "zlib meldet einen Fehler" : "zlib reported an error.";
+  case PNG_R_FILTER:
+    return german ? "unbekannte Filtermethode" : "Unknown filter method used in scanline.";
+  case PNG_R_UNSUPPORTED:
+    return german ? "Das PNG wird von diesem Decoder nicht unterst\xFCtzt."
+                  : "The PNG is unsupported by this decoder, too bad for you!";
+  case PNG_R_ARGUMENTS:
+    return german ? "Falsche Kombination von Parametern f\xFCr png_open"
+                  : "Wrong combination of arguments passed to png_open. You must use either a "
+                    "read_function or supply a file pointer to use.";
+  case PNG_R_DEPTH:
+    return german
+               ? "Das PNG wird aufgrund seiner Farbtiefe nicht von diesem Decoder unterst\xFCtzt."
+               : "The PNG is unsupported by this decoder due to color depth, too bad for you!";
+  case PNG_R_PALETTE:
+    return german
+               ? "Das PNG wird aufgrund seiner Farbpalette nicht von diesem Decoder unterst\xFCtzt."
+               : "The PNG is unsupported by this decoder due to index palette, too bad for you!";
+  default:
+    return german ? "unbekannter Fehler" : "Unknown error.";
+  }
+}
+
+int png_open_file_read(png_image *png, const char *filename) {
+  if (!png) return PNG_R_ARGUMENTS;
+  TYPE_File *f = filename ? TAP_Hdd_Fopen(filename) : nullptr;
+  if (!f) return PNG_R_FILE;
+  png->from_file = 1;
+  return png_open_read(png, nullptr, dword(f));
+}
+
+int png_open_mem_read(png_image *png, const void *buffer, uint32_t length) {
+  if (!png) return PNG_R_ARGUMENTS;
+  png->mem_base = static_cast<const byte *>(buffer);
+  png->mem_pos = 0;
+  png->mem_len = buffer ? length : 0;
+  png->from_file = 0;
+  return png_open_read(png, nullptr, 0);
+}
+
+int png_open(png_image *png, png_read_callback read_callback, dword handle) {
+  return png_open_read(png, read_callback, handle);
+}
+
+int png_open_file(png_image *png, const char *filename) {
+  return png_open_file_read(png, filename);
+}
+
+int png_open_read(png_image *png, png_read_callback read_callback, dword handle) {
+  if (!png) return PNG_R_ARGUMENTS;
+  png->read_callback = read_callback;
+  png->write_callback = nullptr;
+  png->handle = handle;
+  png->zstream = nullptr;
+  png->raw = nullptr;
+  png->raw_len = 0;
+  if (png->from_file && !read_callback && !handle) return PNG_R_ARGUMENTS;
+  if (!read_callback && !png->from_file && !png->mem_base) return PNG_R_ARGUMENTS;
+  byte header[17];
+  if (file_read(png, header, 1, 8) != 8) return PNG_R_EOF;
+  Trace("header %02X %02X %02X %02X %02X %02X %02X %02X\n", header[0], header[1], header[2],
+        header[3], header[4], header[5], header[6], header[7]);
+  if (TAP_MemCmp(header, kSignature, 8) != 0) return PNG_R_HEADER;
+  int result = PNG_R_OK;
+  uint32_t length = 0;
+  if (file_read_ul(png, &length) != 0) {
+    result = PNG_R_EOF;
+  } else if (length != 13) {
+    Trace("IHDR length %d\n", int(length));
+    result = PNG_R_CRC;
+  } else if (file_read(png, header, 1, 17) != 17) {
+    result = PNG_R_EOF;
+  } else {
+    Trace("IHDR %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X "
+          "%02X %02X\n",
+          header[0], header[1], header[2], header[3], header[4], header[5], header[6], header[7],
+          header[8], header[9], header[10], header[11], header[12], header[13], header[14],
+          header[15], header[16]);
+    uint32_t crc = 0;
+    if (file_read_ul(png, &crc) != 0 || crc != Crc(header, 17)) {
+      result = PNG_R_CRC;
+    } else {
+      png->width = get_ul(header + 4);
+      png->height = get_ul(header + 8);
+      png->depth = header[12];
+      png->color_type = header[13];
+      png->compression = header[14];
+      png->filter = header[15];
+      png->interlace = header[16];
+      const uint64_t pixels = uint64_t(png->width) * png->height;
+      const bool knownType = png->color_type == 0 || png->color_type == 2 || png->color_type == 4 ||
+                             png->color_type == 6;
+      // Also refused: colour types PNG does not define, and pictures that
+      // are empty or too large to hold (before anything is allocated).
+      if (!knownType || (png->depth != 8 && png->depth != 16) || png->interlace != 0 ||
+          pixels == 0 || pixels > kPngMaxPixels)
+        result = PNG_R_UNSUPPORTED;
+    }
+  }
+  png->bpp = uint8_t(png_get_bpp(png));
+  return result;
+}
+
+int png_get_data(png_image *png, byte *out) {
+  if (!png || !out) return PNG_R_ARGUMENTS;
+  Trace("gd1\n");
+  png->raw = nullptr;
+  png->raw_len = 0;
+  png->zstream = nullptr;
+  const int result = ReadChunks(png, out);
+  if (result != PNG_R_OK) Trace("gd3\n");
+  if (png->raw) TAP_MemFree(png->raw);
+  png->raw = nullptr;
+  Trace("gd6\n");
+  return result;
+}
+
+int png_close_file(png_image *png) {
+  if (png && png->from_file && png->handle) {
+    TAP_Hdd_Fclose(reinterpret_cast<TYPE_File *>(png->handle));
+    png->handle = 0;
+  }
+  return 0;
+}
+
+// ---- writer --------------------------------------------------------------
+
+int png_open_write(png_image *png, png_write_callback write_callback, dword handle) {
+  if (!png) return PNG_R_ARGUMENTS;
+  png->handle = handle;
+  png->write_callback = write_callback;
+  png->read_callback = nullptr;
+  if (write_callback) return PNG_R_OK;
+  return handle ? PNG_R_OK : PNG_R_ARGUMENTS;
+}
+
+// An existing file is replaced: no old bytes may remain behind IEND.
+int png_open_file_write(png_image *png, const char *filename) {
+  if (!png) return PNG_R_ARGUMENTS;
+  TYPE_File *f = filename ? CreateNew(filename) : nullptr;
+  if (!f) return PNG_R_FILE;
+  png->from_file = 1;
+  return png_open_write(png, nullptr, dword(f));
+}
+
+// Everything is prepared before the first byte is written, so that a
+// failure leaves no half-written file behind; the result says what failed.
+int png_set_data(png_image *png, uint32_t width, uint32_t height, int8_t depth, uint8_t color_type,
+                 void *data) {
+  if (!png || !data) return PNG_R_ARGUMENTS;
+  png->width = width;
+  png->height = height;
+  png->depth = uint8_t(depth);
+  png->color_type = color_type;
+  const int bpp = png_get_bpp(png);
+  png->bpp = uint8_t(bpp);
+  const uint64_t stride = uint64_t(width) * (bpp > 0 ? bpp : 0);
+  const uint64_t filteredLen = stride * height + height;
+  if (bpp <= 0 || width == 0 || height == 0 || filteredLen > 0x7FFFFFFFu) return PNG_R_UNSUPPORTED;
+  byte *pixels = static_cast<byte *>(data);
+  // The logo's ARGB words become R, G, B, A bytes.  (16-bit grey with alpha
+  // has four bytes a pixel too, but its samples are already in order.)
+  if (bpp == 4 && color_type == 6) {
+    uint32_t *words = static_cast<uint32_t *>(data);
+    for (uint64_t i = 0; i < uint64_t(width) * height; ++i) {
+      const uint32_t w = words[i];
+      words[i] = (w & 0xFF00FF00u) | (w >> 16 & 0xFF) | (w & 0xFF) << 16;
+    }
+  }
+  byte *filtered = static_cast<byte *>(TAP_MemAlloc(dword(filteredLen)));
+  if (!filtered) return PNG_R_MEMORY;
+  for (uint32_t y = 0; y < height; ++y) {
+    byte *row = filtered + uint64_t(y) * (stride + 1);
+    row[0] = 0;
+    TAP_MemCpy(row + 1, pixels + uint64_t(y) * stride, dword(stride));
+  }
+  const uLong bound = compressBound(uLong(filteredLen));
+  byte *idat = static_cast<byte *>(TAP_MemAlloc(dword(bound + 8)));
+  if (!idat) {
+    TAP_MemFree(filtered);
+    return PNG_R_MEMORY;
+  }
+  memcpy(idat, "IDAT", 4);
+  uLongf n = bound;
+  const int z = Compress(idat + 4, &n, filtered, uLong(filteredLen));
+  TAP_MemFree(filtered);
+  if (z != Z_OK) {
+    TAP_MemFree(idat);
+    return z == Z_MEM_ERROR ? PNG_R_MEMORY : PNG_R_ZLIB;
+  }
+  set_ul(idat + 4 + n, Crc(idat, uint32_t(n + 4)));
+
+  byte head[8 + 4 + 17 + 4];
+  memcpy(head, kSignature, 8);
+  set_ul(head + 8, 13);
+  byte *ihdr = head + 12;
+  memcpy(ihdr, "IHDR", 4);
+  set_ul(ihdr + 4, width);
+  set_ul(ihdr + 8, height);
+  ihdr[12] = png->depth;
+  ihdr[13] = color_type;
+  ihdr[14] = ihdr[15] = ihdr[16] = 0;
+  set_ul(head + 29, Crc(ihdr, 17));
+  static const byte kIend[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+  bool ok = file_write(png, head, 1, sizeof head) == sizeof head;
+  ok = ok && file_write_ul(png, uint32_t(n)) == 0;
+  ok = ok && file_write(png, idat, 1, dword(n + 8)) == dword(n + 8);
+  ok = ok && file_write(png, kIend, 1, sizeof kIend) == sizeof kIend;
+  TAP_MemFree(idat);
+  return ok ? PNG_R_OK : PNG_R_FILE;
+}
+
+int png_save(uint32_t width, uint32_t height, int8_t depth, int32_t, uint8_t color_type, void *data,
+             const char *filename) {
+  if (!data) return PNG_R_MEMORY;
+  png_image png;
+  memset(&png, 0, sizeof png);
+  int result = png_open_file_write(&png, filename);
+  if (result < 0) return result;
+  result = png_set_data(&png, width, height, depth, color_type, data);
+  png_close_file(&png);
+  // A file that is not all there is no PNG: it goes again.
+  if (result < 0) {
+    TAP_Hdd_Delete(filename);
+    return result;
+  }
+  return PNG_R_DONE;
+}
+
+// ---- exports ---------------------------------------------------------------
+
+int png_save_raw(const char *filename) {
+  png_image png;
+  memset(&png, 0, sizeof png);
+  Trace("test1\n");
+  int result = png_open_file_read(&png, filename);
+  if (result < 0) {
+    png_close_file(&png);
+    return result;
+  }
+  Trace("test2\n");
+  byte *pixels = nullptr;
+  result = DecodeAll(&png, &pixels);
+  png_close_file(&png);
+  if (result < 0) return result;
+  const uint32_t size = png.width * png.height * png.bpp;
+  Trace("test5 datalen %d\n", int(size));
+  char base[64], name[80];
+  if (!BaseName(filename, base, sizeof base)) {
+    TAP_MemFree(pixels);
+    return PNG_R_FILE;
+  }
+  snprintf(name, sizeof name, "%s.pngraw", base);
+  TYPE_File *f = CreateNew(name);
+  if (!f) {
+    Trace("could not open %s\n", name);
+    TAP_MemFree(pixels);
+    return PNG_R_FILE;
+  }
+  const bool ok = TAP_Hdd_Fwrite(pixels, size, 1, f) == 1;
+  TAP_Hdd_Fclose(f);
+  TAP_MemFree(pixels);
+  Trace("test8\n");
+  return ok ? PNG_R_OK : PNG_R_FILE;
+}
+
+void png_entfernen(char *name) {
+  if (!name) return;
+  for (unsigned char *p = reinterpret_cast<unsigned char *>(name); *p; ++p)
+    if (*p == 0x05 || (*p >= 0x20 && *p <= 0x2A) || (*p >= 0x2C && *p <= 0x2F) ||
+        (*p >= 0x3A && *p <= 0x3F))
+      *p = '_';
+}
+
+int png_save_c(const char *filename) {
+  png_image png;
+  memset(&png, 0, sizeof png);
+  Trace("test1\n");
+  int result = png_open_file_read(&png, filename);
+  png_close_file(&png);
+  if (result < 0) return result;
+  Trace("test3 w %d, h %d, d %d\n", int(png.width), int(png.height), int(png.depth));
+  TYPE_File *in = TAP_Hdd_Fopen(filename);
+  if (!in) return PNG_R_FILE;
+  const dword length = TAP_Hdd_Flen(in);
+  byte *data = static_cast<byte *>(TAP_MemAlloc(length ? length : 1));
+  if (!data) {
+    TAP_Hdd_Fclose(in);
+    Trace("malloc failed\n");
+    return PNG_R_MEMORY;
+  }
+  dword done = 0;
+  while (length - done >= 500 && TAP_Hdd_Fread(data + done, 500, 1, in) == 1) done += 500;
+  while (done < length && TAP_Hdd_Fread(data + done, 1, 1, in) == 1) ++done;
+  TAP_Hdd_Fclose(in);
+  if (done < length) {
+    TAP_MemFree(data);
+    return PNG_R_FILE;
+  }
+  char base[64], name[80];
+  if (!BaseName(filename, base, sizeof base)) {
+    TAP_MemFree(data);
+    return PNG_R_FILE;
+  }
+  png_entfernen(base);
+  snprintf(name, sizeof name, "%s.pngc", base);
+  TYPE_File *f = CreateNew(name);
+  if (!f) {
+    Trace("could not open %s\n", name);
+    TAP_MemFree(data);
+    return PNG_R_FILE;
+  }
+  char line[120];
+  snprintf(line, sizeof line, "byte %s_pngc[] =\n{\n ", base);
+  bool ok = WriteText(f, line);
+  char *batch = static_cast<char *>(TAP_MemAlloc(11200));
+  if (!batch) {
+    TAP_Hdd_Fclose(f);
+    TAP_MemFree(data);
+    return PNG_R_MEMORY;
+  }
+  size_t used = 0;
+  int lines = 0;
+  dword i = 0;
+  for (; length - i >= 16; i += 16) {
+    const byte *b = data + i;
+    used += size_t(snprintf(batch + used, 11200 - used,
+                            " 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, "
+                            "0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X,\n ",
+                            b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10],
+                            b[11], b[12], b[13], b[14], b[15]));
+    if (++lines == 100) {
+      ok = ok && WriteText(f, batch);
+      used = 0;
+      lines = 0;
+      batch[0] = '\0';
+    }
+  }
+  if (used) ok = ok && WriteText(f, batch);
+  TAP_MemFree(batch);
+  for (; i < length; ++i) {
+    snprintf(line, sizeof line, " 0x%02X,", data[i]);
+    ok = ok && WriteText(f, line);
+  }
+  snprintf(line, sizeof line, "\n};\n//width  %d\n//height %d\n//depth  %d\n//bytes  %d\n",
+           int(png.width), int(png.height), int(png.depth), int(length));
+  ok = ok && WriteText(f, line);
+  TAP_Hdd_Fclose(f);
+  TAP_MemFree(data);
+  return ok ? PNG_R_OK : PNG_R_FILE;
+}
+
+// ---- drawing -----------------------------------------------------------------
+
+uint32_t pngAlphaGetBG(int32_t x, int32_t y, int32_t plane) {
+  (void)plane; // the receiver has one OSD plane here
+  TYPE_OsdBaseInfo info;
+  if (TAP_Osd_GetPlaneBaseInfo(&info) != 0 || !info.pixels || x < 0 || y < 0 || x >= OSD_WIDTH ||
+      y >= OSD_HEIGHT)
+    return 0;
+  return info.pixels[size_t(y) * OSD_WIDTH + size_t(x)];
+}
+
+uint8_t pngAlphaBlend(uint8_t alpha, uint8_t fg, uint8_t bg) {
+  if (alpha == 0) return bg;
+  if (alpha == 255) return fg;
+  const unsigned v = ((255u - alpha) * bg + unsigned(alpha) * fg) >> 8;
+  return uint8_t(v > 255 ? 255 : v);
+}
+
+uint32_t pngAlphaBlendRGB(uint8_t alpha, uint32_t fg, uint32_t bg) {
+  if (bg == 0) return uint32_t(alpha) << 24 | (fg & 0xFFFFFF);
+  const uint8_t r = pngAlphaBlend(alpha, uint8_t(fg >> 16), uint8_t(bg >> 16));
+  const uint8_t g = pngAlphaBlend(alpha, uint8_t(fg >> 8), uint8_t(bg >> 8));
+  const uint8_t b = pngAlphaBlend(alpha, uint8_t(fg), uint8_t(bg));
+  return 0xFF000000u | uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+}
+
+void png_print_info(const png_image *png, int32_t region, int32_t x, int32_t y, int32_t german) {
+  if (!png) return;
+  char lines[5][160];
+  snprintf(lines[0], sizeof lines[0],
+           german ? "Breite: %4d, H\xF6he: %4d, Farbtiefe: %4d Bits, Byte pro Pixel: %d, "
+                    "Roh-Gr\xF6\xDF"
+                    "e: %6d\n"
+                  : "width: %4d, height: %4d, depth: %4d Bits, bytes per pixel: %d, raw size: "
+                    "%6d\n",
+           int(png->width), int(png->height), int(png->depth), int(png->bpp),
+           int(png->width * png->height * png->bpp));
+  static const char *const kColourEn[] = {"%s greyscale\n",
+                                          "%s unknown, this is not good\n",
+                                          "%s truecolor\n",
+                                          "%s palette\n",
+                                          "%s greyscale with alpha\n",
+                                          "%s unknown, this is not good\n",
+                                          "%s truecolor with alpha\n"};
+  static const char *const kColourDe[] = {
+      "%s Graustufen\n",           "%s unbekannt\n", "%s Farbe\n",          "%s Palette\n",
+      "%s Graustufen mit Alpha\n", "%s unbekannt\n", "%s Farbe mit Alpha\n"};
+  const int type = png->color_type <= 6 ? png->color_type : 1;
+  snprintf(lines[1], sizeof lines[1], german ? kColourDe[type] : kColourEn[type],
+           german ? "Farbe:" : "color:");
+  const char *unknown = german ? "unbekannt" : "unknown, this is not good";
+  snprintf(lines[2], sizeof lines[2], german ? "Komprimierung: %s\n" : "compression: %s\n",
+           png->compression == 0 ? "inflate/deflate" : unknown);
+  snprintf(lines[3], sizeof lines[3], german ? "Filter: %s\n" : "filter: %s\n",
+           png->filter == 0 ? (german ? "adaptiv" : "adaptive") : unknown);
+  snprintf(lines[4], sizeof lines[4], german ? "Interlace: %s\n" : "interlace: %s\n",
+           png->interlace == 0 ? (german ? "nein" : "no interlace")
+                               : (german ? "ja" : "interlace"));
+  for (int i = 0; i < 5; ++i) {
+    TAP_Osd_PutString(word(region), dword(x), dword(y + 19 * (i + 1)), 660, lines[i], 0xFFFFFFFF,
+                      0xFF101010, 0, 0, 0);
+    Trace("%s", lines[i]);
+  }
+}
+
+static void ShowMessage(int32_t region, int code, int32_t messages) {
+  if (!messages) return;
+  TAP_Osd_PutString(word(region), 60, 420, 660, png_error_string(code, messages != 1), 0xFFFFFFFF,
+                    0xFF101010, 0, 0, 0);
+}
+
+int png_show(int32_t region, int32_t bg_x, int32_t bg_y, int32_t max_x, int32_t max_y, int32_t x,
+             int32_t y, const char *filename, const void *buffer, uint32_t buffer_len,
+             int32_t bg_plane, uint32_t bg_colour, int32_t messages) {
+  png_image png;
+  memset(&png, 0, sizeof png);
+  Trace("test1\n");
+  int result;
+  if (filename && *filename) {
+    Trace("test1a\n");
+    result = png_open_file_read(&png, filename);
+  } else if (buffer) {
+    Trace("test1b\n");
+    result = png_open_mem_read(&png, buffer, buffer_len);
+  } else {
+    return -1;
+  }
+  if (result < 0) {
+    png_close_file(&png);
+    ShowMessage(region, result, messages);
+    return result;
+  }
+  byte *pixels = nullptr;
+  result = DecodeAll(&png, &pixels);
+  png_close_file(&png);
+  if (result < 0) {
+    ShowMessage(region, result, messages);
+    return result;
+  }
+  Trace("test4a\n");
+  if (x == -1 && y == -1) {
+    x = max_x / 2 - int32_t(png.width) / 2;
+    y = max_y / 2 - int32_t(png.height) / 2;
+  }
+  Trace("test4b\n");
+  const bool wide = png.depth == 16;
+  for (uint32_t r = 0; r < png.height; ++r) {
+    const int32_t Y = y + int32_t(r);
+    if (Y > max_y) break;
+    for (uint32_t c = 0; c < png.width; ++c) {
+      const int32_t X = x + int32_t(c);
+      if (X > max_x) break;
+      const byte *p = pixels + (size_t(r) * png.width + c) * png.bpp;
+      uint32_t a = 255, red, green, blue;
+      switch (png.color_type) {
+      case 0:
+        red = green = blue = wide ? p[1] : p[0];
+        break;
+      case 2:
+        red = wide ? p[1] : p[0];
+        green = wide ? p[3] : p[1];
+        blue = wide ? p[5] : p[2];
+        break;
+      case 4:
+        red = green = blue = wide ? p[1] : p[0];
+        a = wide ? p[3] : p[1];
+        break;
+      default:
+        red = wide ? p[1] : p[0];
+        green = wide ? p[3] : p[1];
+        blue = wide ? p[5] : p[2];
+        a = wide ? p[7] : p[3];
+        break;
+      }
+      const uint32_t bg =
+          bg_plane == -1 ? bg_colour : pngAlphaGetBG(bg_x + X, bg_y + Y, bg_plane & 0xFF);
+      Trace("test5c tklib\n");
+      TAP_Osd_PutPixel(
+          word(region), dword(X), dword(Y),
+          pngAlphaBlendRGB(uint8_t(a), 0xFF000000u | red << 16 | green << 8 | blue, bg));
+    }
+  }
+  Trace("test5a\n");
+  if (messages) {
+    if (x < 61 && (png.height < 421 || max_y < 561))
+      png_print_info(&png, region, x, y + int32_t(png.height), messages != 1);
+    else
+      png_print_info(&png, region, 60, 420, messages != 1);
+  }
+  Trace("test5b\n");
+  TAP_MemFree(pixels);
+  return PNG_R_OK;
+}

@@ -1,0 +1,171 @@
+// PNG and JPEG logos into the logo image: the colour mapping of every PNG
+// kind, and the JPEG size probe in front of the firmware's decoder.
+#include <string.h>
+#include <sys/stat.h>
+
+#include "Velumo.h"
+#include "oracle.h"
+#include "testdisk.h"
+#include "tklib.h"
+
+namespace {
+
+class Import : public SimTest {
+protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    debug = 1;
+    ASSERT_EQ(1, TAP_Hdd_Create("/Logos", ATTR_FOLDER));
+    ASSERT_EQ(1, TAP_Hdd_Create("/ProgramFiles/Settings", ATTR_FOLDER));
+    ASSERT_EQ(1, TAP_Hdd_Create("/ProgramFiles/Settings/Velumo", ATTR_FOLDER));
+  }
+  void TearDown() override {
+    debug = 0;
+    EXPECT_EQ(nullptr, logoLarge32);
+    EXPECT_EQ(nullptr, logoJpgData);
+    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
+    EXPECT_EQ(0, Sim_OpenFileCount());
+    SimTest::TearDown();
+  }
+  void Put(const std::string &name, const std::string &bytes) {
+    ASSERT_TRUE(WriteHostFile(Host("/Logos/" + name), bytes));
+  }
+  bool Logged(const std::string &line) const {
+    return std::string(Sim_TerminalText()).find(line) != std::string::npos;
+  }
+};
+
+std::string Png(int type, int depth, uint32_t w, uint32_t h, const std::vector<uint8_t> &s) {
+  PngSpec spec;
+  spec.width = w;
+  spec.height = h;
+  spec.colorType = type;
+  spec.depth = depth;
+  return LibpngWrite(spec, s);
+}
+
+TEST_F(Import, EveryPngKindMapsToArgb) {
+  struct Case {
+    int type, depth;
+    std::vector<uint8_t> samples;
+    uint32_t argb;
+  } cases[] = {
+      {0, 8, {0x80}, 0xFF808080},
+      {0, 16, {0x12, 0x34}, 0xFF121212},
+      {2, 8, {0x10, 0x20, 0x30}, 0xFF102030},
+      {2, 16, {0xAB, 0x00, 0xCD, 0x00, 0xEF, 0x00}, 0xFFABCDEF},
+      {4, 8, {0x55, 0x66}, 0x66555555},
+      {4, 16, {0x55, 0x01, 0x66, 0x02}, 0x66555555},
+      {6, 8, {0x10, 0x20, 0x30, 0x40}, 0x40102030},
+      {6, 16, {0x10, 1, 0x20, 2, 0x30, 3, 0x40, 4}, 0x40102030},
+  };
+  for (const Case &c : cases) {
+    Put("p.png", Png(c.type, c.depth, 1, 1, c.samples));
+    ASSERT_EQ(1, LoadChannelLogo("/Logos", "p.png")) << c.type << "/" << c.depth;
+    EXPECT_STREQ(".png", logoExt);
+    EXPECT_EQ(1u, logoW);
+    EXPECT_EQ(c.argb, logoData32[0]) << c.type << "/" << c.depth;
+  }
+  EXPECT_TRUE(Logged("< Loading PNG logo (DONE)\n"));
+}
+
+TEST_F(Import, PngSizes) {
+  Put("big.png", Png(6, 8, 120, 80, std::vector<uint8_t>(120 * 80 * 4, 0x7F)));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "big.png"));
+  EXPECT_EQ(60u, logoW);
+  EXPECT_EQ(40u, logoH);
+  EXPECT_EQ(0x7F7F7F7Fu, logoData32[2399]);
+  std::vector<uint8_t> s(60 * 40 * 3);
+  for (size_t i = 0; i < s.size(); ++i) s[i] = uint8_t(i);
+  Put("fit.png", Png(2, 8, 60, 40, s));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "fit.png"));
+  EXPECT_EQ(60u, logoW);
+  EXPECT_EQ(40u, logoH);
+  EXPECT_EQ(0xFF000000u | uint32_t(s[2399 * 3]) << 16 | uint32_t(s[2399 * 3 + 1]) << 8 |
+                s[2399 * 3 + 2],
+            logoData32[2399]); // copied unchanged
+}
+
+TEST_F(Import, PngFailures) {
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "missing.png"));
+  EXPECT_TRUE(Logged("< Loading PNG logo (ERROR1)\n"));
+  Put("pal.png", Png(3, 8, 2, 2, {0, 1, 2, 3}));
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "pal.png"));
+  std::string broken = Png(0, 8, 4, 4, std::vector<uint8_t>(16, 9));
+  broken[broken.find("IDAT") + 6] ^= 1;
+  Put("broken.png", broken);
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "broken.png"));
+  EXPECT_TRUE(Logged("< Loading PNG logo (ERROR6)\n"));
+  EXPECT_EQ(0, LoadPNG(""));
+  EXPECT_TRUE(Logged("< Loading PNG logo (ERROR2)\n"));
+  Put("ok.png", Png(6, 8, 4, 4, std::vector<uint8_t>(64, 1)));
+  Sim_FailAllocNth(1);
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "ok.png"));
+  EXPECT_TRUE(Logged("< Loading PNG logo (ERROR3)\n"));
+  Sim_FailAllocNth(2);
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "ok.png"));
+  EXPECT_TRUE(Logged("< Loading PNG logo (ERROR5)\n"));
+  for (dword nth = 3; nth <= 8; ++nth) {
+    Sim_FailAllocNth(nth);
+    LoadChannelLogo("/Logos", "ok.png"); // fails somewhere inside, or not at all
+  }
+  Sim_FailAllocNth(0);
+}
+
+TEST_F(Import, JpegSizeFromTheFrameHeader) {
+  Put("vga.jpg", LibjpegWrite(640, 480));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "vga.jpg"));
+  EXPECT_STREQ(".jpg", logoExt);
+  EXPECT_EQ(60u, logoW); // both sides limited, without regard to the aspect
+  EXPECT_EQ(40u, logoH);
+  EXPECT_TRUE(Logged("JPEG-Datei vga.jpg, Breite 640, Hoehe 480\n"));
+  const uint32_t p = logoData32[0];
+  EXPECT_EQ(0xFFu, p >> 24);
+  EXPECT_NEAR(200, int(p >> 16 & 0xFF), 6);
+  EXPECT_NEAR(100, int(p >> 8 & 0xFF), 6);
+  EXPECT_NEAR(50, int(p & 0xFF), 6);
+  Put("small.jpg", LibjpegWrite(48, 32));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "small.jpg"));
+  EXPECT_EQ(48u, logoW);
+  EXPECT_EQ(32u, logoH);
+  EXPECT_TRUE(Logged("< Loading channel logo (TRUE1)\n"));
+}
+
+TEST_F(Import, JpegProbeLimits) {
+  // The frame header beyond the first kilobyte: decoded at 60 x 38.
+  Put("late.jpg", LibjpegWrite(30, 20, std::string(1100, 'c')));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "late.jpg"));
+  EXPECT_EQ(60u, logoW);
+  EXPECT_EQ(38u, logoH);
+  EXPECT_TRUE(Logged("JPEG-Datei late.jpg, Aufloesung nicht gefunden\n"));
+  // A marker whose size bytes end exactly at the probe's last byte counts;
+  // one byte later they would lie beyond what was read.
+  for (size_t at : {1015u, 1016u}) {
+    std::string comment(1100, 'c');
+    const std::string head = LibjpegWrite(30, 20, comment);
+    const size_t data = head.find(comment); // where the comment's bytes lie in the file
+    ASSERT_NE(std::string::npos, data);
+    comment.replace(at - data, 9, std::string("\xFF\xC0\x00\x11\x08\x00\x14\x00\x1E", 9));
+    Put("edge.jpg", LibjpegWrite(30, 20, comment));
+    ASSERT_EQ(1, LoadChannelLogo("/Logos", "edge.jpg")) << at;
+    EXPECT_EQ(at == 1015u ? 30u : 60u, logoW) << at;
+    EXPECT_EQ(at == 1015u ? 20u : 38u, logoH) << at;
+  }
+}
+
+TEST_F(Import, JpegFailuresAreNeverReadAsRawLogos) {
+  // Not decodable, though its first bytes would make a fine raw header.
+  Put("fake.jpg", std::string("\0\0\0\x02\0\0\0\x02\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 16));
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "fake.jpg"));
+  EXPECT_EQ(60u, logoW);
+  for (uint32_t px : logoData32) ASSERT_EQ(0u, px);
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "missing.jpg"));
+  ASSERT_EQ(0, mkdir(Host("/Logos/folder.jpg").c_str(), 0755));
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "folder.jpg"));
+  Put("ok.jpg", LibjpegWrite(8, 8));
+  Sim_FailAllocAbove(100);
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "ok.jpg"));
+  Sim_FailAllocAbove(0);
+}
+
+} // namespace

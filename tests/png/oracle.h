@@ -1,0 +1,34 @@
+// libpng and libjpeg as outside oracles for the codec tests.  Kept apart
+// from the codec's own header: both name a type png_image.
+#ifndef PNG_ORACLE_H
+#define PNG_ORACLE_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct PngSpec {
+  uint32_t width = 1, height = 1;
+  int colorType = 0; // 0, 2, 3, 4, 6
+  int depth = 8;
+  bool interlace = false;
+  int filters = 0x08;     // libpng's filter mask (0x08 = none ... 0xF8 = all)
+  size_t idatSize = 8192; // smaller splits the image data over more IDAT chunks
+  bool textBefore = false, textAfter = false;
+};
+
+// Writes a PNG with libpng from samples as libpng takes them (16-bit samples
+// big-endian).  Returns the file's bytes.
+std::string LibpngWrite(const PngSpec &spec, const std::vector<uint8_t> &samples);
+
+// Decodes with libpng without any transformation: rows of samples as stored
+// (16-bit big-endian).  False when libpng refuses the file.
+bool LibpngRead(const std::string &file, uint32_t &w, uint32_t &h, int &colorType, int &depth,
+                bool &interlaced, std::vector<uint8_t> &samples);
+
+// A baseline JPEG from libjpeg: RGB, with an optional comment segment of the
+// given bytes before the frame header.
+std::string LibjpegWrite(uint32_t w, uint32_t h, const std::string &comment = "");
+
+#endif
