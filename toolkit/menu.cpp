@@ -24,14 +24,16 @@ static MenuLevel &Current() {
   return Menu[CurrentMenuLevel];
 }
 
-// Copies at most Size - 1 characters and always terminates.
+// Copies at most Size - 1 characters and always terminates; the source may
+// be the destination itself (a title set again from what it shows).
 static void CopyText(char *Destination, const char *Source, size_t Size) {
   if (!Source) {
     Destination[0] = '\0';
     return;
   }
-  strncpy(Destination, Source, Size - 1);
-  Destination[Size - 1] = '\0';
+  const size_t length = strnlen(Source, Size - 1);
+  memmove(Destination, Source, length);
+  Destination[length] = '\0';
 }
 
 static void ReleaseItems(MenuLevel &level) {
@@ -41,18 +43,19 @@ static void ReleaseItems(MenuLevel &level) {
   level.ItemCount = 0;
 }
 
-// Room for one more item: grows the storage by kMenuItemStep records.
-static bool MakeRoom(MenuLevel &level) {
+// Room for one more item: grows the storage by kMenuItemStep records.  The
+// old block is handed to the caller to release once the new item is copied,
+// since its texts may come from the very items being moved.
+static bool MakeRoom(MenuLevel &level, MenuItem *&Retired) {
+  Retired = nullptr;
   if (level.ItemCount < level.ItemCapacity) return true;
   const int32_t capacity = level.ItemCapacity + kMenuItemStep;
   const dword bytes = dword(capacity) * dword(sizeof(MenuItem));
   MenuItem *items = static_cast<MenuItem *>(TAP_MemAlloc_Chk("OSDMenuItemAdd", bytes));
   if (!items) return false;
   memset(items, 0, bytes);
-  if (level.Items) {
-    memcpy(items, level.Items, size_t(level.ItemCount) * sizeof(MenuItem));
-    TAP_MemFree(level.Items);
-  }
+  if (level.Items) memcpy(items, level.Items, size_t(level.ItemCount) * sizeof(MenuItem));
+  Retired = level.Items;
   level.Items = items;
   level.ItemCapacity = capacity;
   return true;
@@ -61,6 +64,10 @@ static bool MakeRoom(MenuLevel &level) {
 bool OSDMenuInitialize(bool SpareFlag, bool ValueColumn, bool Numbered, bool WrapAround,
                        const char *TitleLeft, const char *TitleRight) {
   MenuLevel &level = Current();
+  // The titles may come from the level itself.
+  char left[sizeof level.TitleLeft], right[sizeof level.TitleRight];
+  CopyText(left, TitleLeft, sizeof left);
+  CopyText(right, TitleRight, sizeof right);
   // A level set up again must not lose the storage it still holds.
   ReleaseItems(level);
   memset(&level, 0, sizeof level);
@@ -81,7 +88,8 @@ bool OSDMenuInitialize(bool SpareFlag, bool ValueColumn, bool Numbered, bool Wra
 
   // Without storage the level stays empty but usable: the first item added
   // tries the allocation again.
-  const bool stored = MakeRoom(level);
+  MenuItem *none;
+  const bool stored = MakeRoom(level, none);
 
   level.TitleFont = &Calibri_20_FontData;
   level.TitleRightFont = &Calibri_16_FontData;
@@ -91,8 +99,8 @@ bool OSDMenuInitialize(bool SpareFlag, bool ValueColumn, bool Numbered, bool Wra
   level.ButtonFont = &Calibri_12_FontData;
   level.MemoFont = &Calibri_14_FontData;
 
-  CopyText(level.TitleLeft, TitleLeft, sizeof level.TitleLeft);
-  CopyText(level.TitleRight, TitleRight, sizeof level.TitleRight);
+  CopyText(level.TitleLeft, left, sizeof level.TitleLeft);
+  CopyText(level.TitleRight, right, sizeof level.TitleRight);
 
   level.MemoMode = 0;
   ButtonColor = kDefaultButtonColor;
@@ -105,8 +113,12 @@ bool OSDMenuItemAdd(const char *Name, const char *Value, const GraphicDescriptor
                     const GraphicDescriptor *ValueIcon, bool Selectable, bool ValueArrows,
                     uint32_t ID) {
   MenuLevel &level = Current();
-  if (!MakeRoom(level)) return false;
-  if (!Name || !*Name) return false;
+  MenuItem *retired;
+  if (!MakeRoom(level, retired)) return false;
+  if (!Name || !*Name) {
+    if (retired) TAP_MemFree(retired);
+    return false;
+  }
   MenuItem &item = level.Items[level.ItemCount];
   CopyText(item.Name, Name, sizeof item.Name);
   CopyText(item.Value, Value, sizeof item.Value);
@@ -117,6 +129,7 @@ bool OSDMenuItemAdd(const char *Name, const char *Value, const GraphicDescriptor
   item.ID = ID;
   item.ColourSwatch = 0;
   item.TextColour = 0xFFFFFFFF;
+  if (retired) TAP_MemFree(retired);
   if (ValueArrows) level.ArrowItems = 1;
   ++level.ItemCount;
   ListDirty = 1;
@@ -260,17 +273,20 @@ static dword MemoWidth(char *Text, size_t Start, size_t End) {
 
 bool OSDMemoInitialize(bool WrapAround, const char *TitleLeft, const char *TitleRight,
                        const char *Text) {
-  if (!OSDMenuInitialize(false, false, false, WrapAround, TitleLeft, TitleRight)) {
-    Current().MemoMode = 1;
-    return false;
+  // The private copy comes first: the text may lie in the items that
+  // setting up the level releases.
+  char *text = nullptr;
+  size_t length = 0;
+  if (Text && *Text) {
+    length = strlen(Text);
+    text = static_cast<char *>(TAP_MemAlloc_Chk("OSDMemoInitialize", dword(length + 2)));
+    if (text) memcpy(text, Text, length + 1);
   }
+  const bool ready = OSDMenuInitialize(false, false, false, WrapAround, TitleLeft, TitleRight);
   Current().MemoMode = 1;
-  if (!Text || !*Text) return true;
-
-  const size_t length = strlen(Text);
-  char *text = static_cast<char *>(TAP_MemAlloc_Chk("OSDMemoInitialize", dword(length + 2)));
+  if (length == 0) return ready;
   if (!text) return false;
-  strcpy(text, Text);
+
   StrReplace(text, "\x8D", "\r");
   StrReplace(text, "\x8A", "\n");
   StrReplace(text, "\r\n", "\n");

@@ -450,13 +450,37 @@ TEST_F(Model, MemoBreaksLinesBefore551Pixels) {
 }
 
 TEST_F(Model, MemoWithoutMemory) {
-  Sim_FailAllocNth(2); // the private copy of the text
+  Sim_FailAllocNth(1); // the private copy of the text
   EXPECT_FALSE(OSDMemoInitialize(false, nullptr, nullptr, "text"));
   EXPECT_EQ(0, OSDMenuItemGetNrOfItems());
   EXPECT_EQ(1u, Level().MemoMode);
-  Sim_FailAllocNth(1); // the item storage
+  Sim_FailAllocNth(2); // the level's storage: the first line tries again
+  EXPECT_TRUE(OSDMemoInitialize(false, nullptr, nullptr, "text"));
+  EXPECT_EQ((std::vector<std::string>{"text"}), Names());
+  Sim_FailAllocNth(2);
+  Sim_FailAllocAbove(1000); // and fails again
   EXPECT_FALSE(OSDMemoInitialize(false, nullptr, nullptr, "text"));
-  EXPECT_EQ(1u, Level().MemoMode);
+  EXPECT_EQ(0, OSDMenuItemGetNrOfItems());
+}
+
+// Texts handed in may live in the very storage the call replaces.
+TEST_F(Model, TextsFromTheLevelItself) {
+  OSDMenuInitialize(false, false, false, false, "Title", "Right");
+  OSDMenuItemAdd("first line\nsecond line", nullptr, nullptr, nullptr, true, false, 0);
+  ASSERT_TRUE(
+      OSDMemoInitialize(false, Level().TitleLeft, Level().TitleRight, OSDMenuItemGetName(0)));
+  EXPECT_EQ((std::vector<std::string>{"first line", "second line"}), Names());
+  EXPECT_STREQ("Title", Level().TitleLeft);
+  EXPECT_STREQ("Right", Level().TitleRight);
+  OSDMenuModifyTitleRight(Level().TitleRight);
+  EXPECT_STREQ("Right", Level().TitleRight);
+
+  OSDMenuInitialize(false, true, false, false, nullptr, nullptr);
+  for (int i = 0; i < 30; ++i) OSDMenuItemAdd("item", "value", nullptr, nullptr, true, false, 0);
+  ASSERT_TRUE(OSDMenuItemAdd(OSDMenuItemGetName(0), OSDMenuItemGetValue(0), nullptr, nullptr, true,
+                             false, 0)); // the storage grows under them
+  EXPECT_STREQ("item", OSDMenuItemGetName(30));
+  EXPECT_STREQ("value", OSDMenuItemGetValue(30));
 }
 
 } // namespace
