@@ -71,6 +71,10 @@ void MyInit() {
 
 void MyFinish(word event) {
   WriteDebugLog("> Finalization\n");
+  // Every menu level goes, not only the one open now (the list lies below
+  // the detail view, and below a directory change).
+  while (OSDMenuPop()) {
+  }
   OSDMenuDestroy();
   ChangeState(MS_Inactive);
   TAP_Osd_FillBox(rgn, 0, 0, OSD_WIDTH, OSD_HEIGHT, 0);
@@ -100,7 +104,8 @@ static void StepLogo(bool forward) {
     OSDMenuScrollDown();
   else
     OSDMenuScrollUp();
-  strncpy(logofile, OSDMenuItemGetCurrentName(), sizeof logofile - 1);
+  const char *name = OSDMenuItemGetCurrentName();
+  strncpy(logofile, name ? name : "", sizeof logofile - 1);
   logofile[sizeof logofile - 1] = '\0';
   OSDMenuPush();
   if (LoadChannelLogo(currentDir, logofile)) ShowChannelLogo(rgn, 0, 0, 1);

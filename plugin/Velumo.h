@@ -67,7 +67,16 @@ void SaveSettings();
 // ---- browser and logo engine ----------------------------------------------
 void ShowFilelistMenu(char *dir, const char *filter);
 void ShowFilelistMenuButtons(int32_t noSync, const char *text);
+void HideFilelistMenu(int32_t keep);
 int32_t MenuAction(dword key);
+// Folder entries, the parent entry and the "directory does not exist" entry.
+bool IsFolderOrMissing(const char *name, const char *value);
+// The rename key: opens the keyboard on the entry name; 0 = the key goes on
+// to the firmware as well.
+int32_t StartRename(const char *name);
+extern int32_t letterindex[50];
+extern uint8_t lettercnt, currentletter;
+extern int32_t pushpop;
 void ShowChannelLogo(word region, int32_t x, int32_t y, int32_t detail);
 
 #endif

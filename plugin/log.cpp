@@ -34,11 +34,12 @@ static void WriteLine(const char *format, va_list args) {
   SendNet("Velumo");
   SendNet(": ");
 
-  // Messages are at most 1023 characters; a longer one is cut (and still
-  // ends its line), never written past the buffer.
-  if (vsnprintf(debugpuffer, sizeof debugpuffer, format, args) > 1023) {
-    debugpuffer[1022] = '\n';
-    debugpuffer[1023] = '\0';
+  // A message fills at most the message buffer (a longer one is cut and
+  // still ends its line); the network terminal takes the first 1023
+  // characters of it.
+  if (vsnprintf(debugpuffer, sizeof debugpuffer, format, args) >= int(sizeof debugpuffer)) {
+    debugpuffer[sizeof debugpuffer - 2] = '\n';
+    debugpuffer[sizeof debugpuffer - 1] = '\0';
   }
   SendNet(debugpuffer);
 

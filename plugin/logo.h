@@ -38,6 +38,16 @@ uint16_t Logo32To16(uint32_t pixel);
 // is wider than a logo.
 bool WriteRawLogo(TYPE_File *file, const char *ext);
 
+// Display (logo_display.cpp) and export (logo_save.cpp).
+uint8_t LogoAlphaBlend(uint32_t alpha, uint32_t fg, uint32_t bg);
+uint32_t LogoAlphaBlendRGB(uint32_t alpha, uint32_t fg, uint32_t bg);
+void SaveChannelLogo(uint32_t target, const char *dir, const char *name);
+// The file names a conversion writes (the BMP and the JPEG for target 4,
+// else one); false when the name does not fit the 128-byte buffers.
+bool ConversionTargets(uint32_t target, const char *name, char first[128], char second[128]);
+// The BMP-to-JPEG conversion of the JPEG encoder's front end.
+int bmptojpg(const char *source, const char *target);
+
 // Takes the full-size picture in logoLarge32 (logoW x logoH) into the logo
 // image, reduced to fit 60 x 40 with its aspect kept, and frees logoLarge32.
 void TakeLargeLogo();

@@ -1,18 +1,17 @@
 // pending.cpp - stand-ins for parts of the plug-in that are not built yet.
-//
-// STUBS: the file list, its menu actions and the logo display replace these
-// one by one.  Until then the list is empty and no logo is shown.
 #include "Velumo.h"
 #include "logo.h"
 
-void ShowFilelistMenu(char *, const char *) {
-  ChangeState(MS_Filelist);
-}
-void ShowFilelistMenuButtons(int32_t, const char *) {}
-int32_t MenuAction(dword) {
+// STUB: renaming needs the on-screen keyboard, which is not built yet.  Until
+// then the rename key is not the plug-in's: it goes on to the firmware.
+int32_t StartRename(const char *) {
   return 0;
 }
 
-void ShowChannelLogo(word, int32_t, int32_t, int32_t) {}
-
-
+// STUB: the BMP-to-JPEG conversion comes with the JPEG encoder's bitmap front
+// end.  Until then the BMP+JPG target writes the BMP and logs the JPEG step
+// as not available.
+int bmptojpg(const char *, const char *target) {
+  WriteLog("= JPEG conversion not available yet, %s not written\n", target);
+  return -1;
+}

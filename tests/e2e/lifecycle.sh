@@ -12,15 +12,17 @@ trap 'rm -rf "$work"' EXIT
 run exitkey 'key RKEY_Stop' --strict
 check "exit key: exit code 0" test "$rc" = 0
 check "exit key: TAP_Exit" has "Velumo.so: exited (TAP_Exit)" "$err"
-check "exit key: TAP_EnterNormal called" has "TAP_EnterNormal calls: 1;" "$err"
+# One call from the list's window closing, one from the plug-in itself.
+check "exit key: TAP_EnterNormal called" has "TAP_EnterNormal calls: 2;" "$err"
 check "exit key: no heap block held" has "heap blocks held: 0;" "$err"
 check "exit key: one event" has "events: 1" "$err"
 
-# The stop request ends it without TAP_EnterNormal.
+# The stop request ends it without the plug-in's own TAP_EnterNormal (the
+# list's window still hands the screen back as it closes).
 run stop 'stop'
 check "stop: exit code 0" test "$rc" = 0
 check "stop: TAP_Exit" has "exited (TAP_Exit)" "$err"
-check "stop: no TAP_EnterNormal" has "TAP_EnterNormal calls: 0;" "$err"
+check "stop: only the window's TAP_EnterNormal" has "TAP_EnterNormal calls: 1;" "$err"
 
 # Keys nobody handles go back to the firmware unchanged; a script that ends
 # first leaves the plug-in loaded.

@@ -27,7 +27,8 @@ protected:
 TEST_F(Lifecycle, StartCoversTheScreenAndOpensTheList) {
   EXPECT_EQ(1, Sim_PluginRunning(slot_));
   EXPECT_EQ(MS_Filelist, myState);
-  EXPECT_EQ(1, Sim_RegionCount());
+  EXPECT_NE(0, rgn);
+  EXPECT_GE(Sim_RegionCount(), 2); // the plug-in's own and the list's
   EXPECT_EQ(0xFF101010u, Shown(0, 0));
   EXPECT_EQ(0xFF101010u, Shown(719, 575));
   EXPECT_EQ(0, lang);
@@ -38,7 +39,8 @@ TEST_F(Lifecycle, ExitKeyEndsWithNormalViewing) {
   EXPECT_EQ(0u, Key(RKEY_Stop));
   EXPECT_EQ(0, Sim_PluginRunning(slot_));
   EXPECT_EQ(MS_Inactive, myState);
-  EXPECT_EQ(1u, Sim_EnterNormalCalls());
+  // One from the list closing its window, one from the plug-in itself.
+  EXPECT_EQ(2u, Sim_EnterNormalCalls());
   EXPECT_EQ(0, Sim_RegionCount());
   EXPECT_EQ(0u, Shown(0, 0)); // cleared before the region went away
   EXPECT_EQ(0u, Shown(719, 575));
@@ -52,7 +54,8 @@ TEST_F(Lifecycle, ExitKeyEndsWithNormalViewing) {
 TEST_F(Lifecycle, StopRequestEndsWithoutNormalViewing) {
   Sim_DeliverEvent(EVT_STOP, 0, 0);
   EXPECT_EQ(0, Sim_PluginRunning(slot_));
-  EXPECT_EQ(0u, Sim_EnterNormalCalls());
+  // Only the list's window hands the screen back; the plug-in does not.
+  EXPECT_EQ(1u, Sim_EnterNormalCalls());
   EXPECT_EQ(0, Sim_RegionCount());
   EXPECT_EQ(0u, Shown(360, 288));
 }
@@ -62,7 +65,7 @@ TEST_F(Lifecycle, StopRequestEndsTheRenameState) {
   Sim_DeliverEvent(EVT_STOP, 0, 0);
   EXPECT_EQ(0, Sim_PluginRunning(slot_));
   EXPECT_EQ(MS_Inactive, myState);
-  EXPECT_EQ(0u, Sim_EnterNormalCalls());
+  EXPECT_EQ(1u, Sim_EnterNormalCalls()); // the list's window only
 }
 
 TEST_F(Lifecycle, ExitKeyZeroLeavesOnlyTheStopRequest) {
@@ -98,7 +101,7 @@ TEST_F(Lifecycle, DetailViewTogglesItsOptions) {
   EXPECT_EQ(0u, Key(RKEY_F3));
   EXPECT_EQ(0, showtrans);
   EXPECT_EQ(0u, Key(RKEY_F4));
-  EXPECT_EQ(1, dump);
+  EXPECT_EQ(0, dump); // the drawing took the dump request
 
   EXPECT_EQ(dword(RKEY_White), Key(RKEY_White));
   EXPECT_EQ(MS_LogoDetail, myState);
@@ -111,7 +114,7 @@ TEST_F(Lifecycle, ExitKeyOnAStateKeyEndsInsteadOfActing) {
   ChangeState(MS_LogoDetail);
   EXPECT_EQ(0u, Key(RKEY_Ok));
   EXPECT_EQ(0, Sim_PluginRunning(slot_));
-  EXPECT_EQ(1u, Sim_EnterNormalCalls());
+  EXPECT_EQ(2u, Sim_EnterNormalCalls());
   exitkey = 40;
 }
 
@@ -172,10 +175,13 @@ TEST_F(SecondRemote, KeysAreExchangedBeforeThePluginSeesThem) {
   EXPECT_NE(dword(&TAP_EventHandler), _tapTask[slot_ * 11 + 5]);
   EXPECT_EQ(dword(&KeyTranslateHook), _tapTask[slot_ * 11 + 5]);
   // Not consumed: the firmware gets the translated code.
-  EXPECT_EQ(dword(RKEY_VolUp), Key(RKEY_NewF1));
-  EXPECT_EQ(dword(RKEY_NewF1), Key(RKEY_VolUp));
-  EXPECT_EQ(dword(RKEY_F4), Key(0x1004A));
+  EXPECT_EQ(dword(RKEY_White), Key(RKEY_Ab));
+  EXPECT_EQ(dword(RKEY_VFormat), Key(RKEY_ChUp));
   EXPECT_EQ(dword(RKEY_Info), Key(RKEY_Info));
+  // The remote's "V+" key arrives as the red one: the list sorts by name.
+  const int32_t before = sortnameasc;
+  EXPECT_EQ(0u, Key(RKEY_VolUp));
+  EXPECT_NE(before, sortnameasc);
   // The remote's "V+" key is the red key in the detail view.
   ChangeState(MS_LogoDetail);
   bgcolor = 0xFF101010;
@@ -188,8 +194,7 @@ TEST_F(SecondRemote, KeysAreExchangedBeforeThePluginSeesThem) {
 TEST_F(SecondRemote, TheFirstRemoteNeedsNoTranslation) {
   Start(1);
   EXPECT_EQ(1, RemoteType);
-  EXPECT_EQ(dword(RKEY_NewF1), Key(RKEY_NewF1));
-  EXPECT_EQ(dword(RKEY_VolUp), Key(RKEY_VolUp));
+  EXPECT_EQ(dword(RKEY_Ab), Key(RKEY_Ab));
 }
 
 TEST_F(SecondRemote, DisablingPutsTheHandlerBack) {
@@ -198,7 +203,7 @@ TEST_F(SecondRemote, DisablingPutsTheHandlerBack) {
   EXPECT_TRUE(KeyTranslate(false, nullptr));
   EXPECT_EQ(dword(&TAP_EventHandler), _tapTask[slot_ * 11 + 5]);
   EXPECT_FALSE(KeyTranslate(false, nullptr));
-  EXPECT_EQ(dword(RKEY_NewF1), Key(RKEY_NewF1));
+  EXPECT_EQ(dword(RKEY_Ab), Key(RKEY_Ab));
 }
 
 } // namespace

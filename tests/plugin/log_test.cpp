@@ -92,10 +92,17 @@ TEST_F(Log, TheCallersDirectoryStays) {
 
 TEST_F(Log, LongMessagesAreCut) {
   Start();
+  // Up to 1999 characters reach the file; the terminal takes 1023.
+  const std::string dump = "\n" + std::string(1500, 'd') + "\n";
+  WriteLog("%s", dump.c_str());
+  std::string log = File();
+  EXPECT_EQ(log.size() - dump.size(), log.rfind(dump));
+  const std::string net = Sim_TerminalText();
+  EXPECT_EQ(net.size() - 1023, net.rfind(dump.substr(0, 1023)));
   const std::string longName(3000, 'n');
   WriteLog("= %s\n", longName.c_str());
-  const std::string line = "2012-02-17 09:05:30 = " + longName.substr(0, 1020) + "\n";
-  const std::string log = File();
+  const std::string line = "2012-02-17 09:05:30 = " + longName.substr(0, 1996) + "\n";
+  log = File();
   EXPECT_EQ(log.size() - line.size(), log.rfind(line));
 }
 

@@ -78,7 +78,7 @@ TEST_F(Settings, ValuesAreReadLimitedAndNormalised) {
   EXPECT_EQ(2, pathcur);
   EXPECT_STREQ("", path[0]);
   EXPECT_STREQ("/Logos", path[4]);
-  EXPECT_STREQ("", currentDir); // slot 3 is empty: the list shows the root
+  EXPECT_STREQ("/", currentDir); // slot 3 is empty: the list shows the root
   const std::string f = File();
   EXPECT_EQ(0u, f.find("ShowError=1\r\nShowTrans=0\r\nTestBG=00ff00aa\r\nExitKey=50\r\n"
                        "Path01=\r\nPath02=\r\nPath03=\r\nPath04=\r\nPath05=/Logos\r\nPath06=\r\n"));
@@ -93,8 +93,8 @@ TEST_F(Settings, LimitsAndSortFlags) {
   EXPECT_EQ(1, sort);
   EXPECT_EQ(0, sortnameasc + sortvalueasc + sortidasc);
   EXPECT_EQ(24, pathcur);
-  EXPECT_EQ(22, pathcnt); // no path in the file: the built-in list
-  EXPECT_STREQ("", currentDir);
+  EXPECT_EQ(22, pathcnt);          // no path in the file: the built-in list
+  EXPECT_STREQ("/", currentDir);   // an empty slot lists the root
   EXPECT_EQ(0xFF101010u, bgcolor); // a 0x prefix is not a hex value
   EXPECT_EQ(0, showtrans);
   Sim_DeliverEvent(EVT_STOP, 0, 0);

@@ -1,0 +1,238 @@
+// filelist.cpp - the file list: one directory's folders and logo files in
+// an OSD menu, sorted, with letter groups, key legends, the status line and
+// the preview of the logo under the cursor.
+#include <stdio.h>
+#include <string.h>
+
+#include "Velumo.h"
+#include "tklib.h"
+
+constexpr int kMaxEntries = 4999;
+constexpr int kMaxLetters = 50;
+
+int32_t letterindex[kMaxLetters];
+uint8_t lettercnt = 0, currentletter = 0;
+int32_t pushpop = 0;
+
+static char statusText[256];
+
+static const char *Directory() {
+  return Lang("Verzeichnis", "directory");
+}
+static const char *NoDirectory() {
+  return Lang("Verzeichnis existiert nicht", "directory does not exist");
+}
+
+bool IsFolderOrMissing(const char *name, const char *value) {
+  return strcmp(name, "Verzeichnis existiert nicht") == 0 ||
+         strcmp(name, "directory does not exist") == 0 || strcmp(value, "Verzeichnis") == 0 ||
+         strcmp(value, "directory") == 0;
+}
+
+// The last four bytes of the name, each a signed byte, as one number: files
+// sort by extension, after the parent (0) and the folders (1).
+static uint32_t TypeId(const char *name) {
+  const size_t n = strlen(name);
+  int64_t id = 0;
+  for (size_t i = n >= 4 ? n - 4 : 0; i < n; ++i) id = id * 256 + int8_t(name[i]);
+  return uint32_t(id);
+}
+
+static void AddEntry(const char *name, const char *value, uint32_t id) {
+  const int index = OSDMenuItemGetNrOfItems();
+  OSDMenuItemAdd(name, value, nullptr, nullptr, true, false, id);
+  WriteDebugLog("index %d, name %s, id %d\n", index, name, int(id));
+}
+
+static bool Full() {
+  return OSDMenuItemGetNrOfItems() >= kMaxEntries;
+}
+
+// One pass over the directory search, taking the entries of one attribute.
+static void Pass(const char *filter, byte attr) {
+  TYPE_File entry;
+  memset(&entry, 0, sizeof entry);
+  dword left = TAP_Hdd_FindFirst(&entry, filter);
+  while (left > 0 && !Full()) {
+    if (entry.attr == attr) {
+      if (attr == ATTR_FOLDER) {
+        char name[TAP_MAX_FILENAME + 2];
+        snprintf(name, sizeof name, "<%s>", entry.name);
+        AddEntry(name, Directory(), 1);
+      } else {
+        word year;
+        byte month, day, weekDay;
+        TAP_ExtractMjd(entry.mjd, &year, &month, &day, &weekDay);
+        char value[80];
+        snprintf(value, sizeof value, "%02d-%02d-%02d, %02d:%02d, %d %s", year - 2000, month, day,
+                 entry.hour, entry.min, int(entry.size), Lang("Byte", "byte"));
+        AddEntry(entry.name, value, TypeId(entry.name));
+      }
+    }
+    if (--left == 0 || !TAP_Hdd_FindNext(&entry)) break;
+  }
+}
+
+void ShowFilelistMenu(char *dir, const char *filter) {
+  WriteDebugLog("> Showing Filelist\n");
+  if (myState == MS_Filelist) OSDMenuDestroyNoOSDUpdate();
+  ChangeState(MS_Filelist);
+  if (!dir[0]) strcpy(dir, "/");
+  char readBack[kDirStackEntry] = "";
+  TAP_Hdd_ChangeDir(dir);
+  HDD_TAP_GetCurrentDir(readBack);
+  OSDMenuInitialize(true, true, true, true, PROGRAM_NAME, nullptr);
+  if (strcmp(dir, readBack) != 0) {
+    OSDMenuItemAdd(NoDirectory(), "", nullptr, nullptr, true, false, 0);
+  } else {
+    if (strlen(dir) > 1) AddEntry("< .. >", Directory(), 0);
+    Pass(filter, ATTR_FOLDER);
+    if (!Full()) Pass(filter, ATTR_NORMAL);
+  }
+  OSDMenuSelectTopItem(itSelection);
+  OSDMenuSelectItem(iSelection);
+  ShowFilelistMenuButtons(0, "sort");
+  WriteDebugLog("< Showing Filelist\n");
+}
+
+static void BuildLetterIndex() {
+  lettercnt = 0;
+  currentletter = 0;
+  byte last = ' ';
+  const int count = OSDMenuItemGetNrOfItems();
+  for (int i = 0; i < count && lettercnt < kMaxLetters; ++i) {
+    char name[128];
+    strncpy(name, OSDMenuItemGetName(i), sizeof name - 1);
+    name[sizeof name - 1] = '\0';
+    UpperCase(name);
+    byte letter = byte(name[0] == 0x05 ? name[1] : name[0]);
+    if (letter == 0xC4) letter = 'A';
+    if (letter == 0xD6) letter = 'O';
+    if (letter == 0xDC) letter = 'U';
+    if (letter == last) continue;
+    letterindex[lettercnt++] = i;
+    WriteDebugLog("lastletter (%c,%d), currletter (%c,%d), lettercnt %d, idx %d\n", last, last,
+                  letter, letter, lettercnt, i);
+    last = letter;
+  }
+}
+
+static void DebugEntries(bool values) {
+  if (!debug) return;
+  for (int i = 0; i < OSDMenuItemGetNrOfItems(); ++i)
+    WriteDebugLog(values ? "index %d, value %s, id %d\n" : "index %d, name %s, id %d\n", i,
+                  values ? OSDMenuItemGetValue(i) : OSDMenuItemGetName(i),
+                  int(OSDMenuItemGetID(i)));
+}
+
+static void ApplySort() {
+  const bool ascending = sort == 0   ? false
+                         : sort <= 2 ? sortnameasc
+                         : sort <= 4 ? sortvalueasc
+                                     : sortidasc;
+  const char *direction =
+      Lang(ascending ? "aufsteigend" : "absteigend", ascending ? "ascending" : "descending");
+  lettercnt = 0;
+  switch (sort) {
+  case 1:
+  case 2:
+    WriteDebugLog("OSDMenuItemSortNameColumn(%d, %d);\n", int(sortnameasc), 0);
+    OSDMenuItemSortNameColumn(sortnameasc, false);
+    DebugEntries(false);
+    snprintf(statusText, sizeof statusText,
+             Lang("Liste ist %s nach Name sortiert", "List is %s sorted by name"), direction);
+    BuildLetterIndex();
+    break;
+  case 3:
+  case 4:
+    WriteDebugLog("OSDMenuItemSortValueColumn(%d, %d);\n", int(sortvalueasc), 0);
+    OSDMenuItemSortValueColumn(sortvalueasc, false);
+    DebugEntries(true);
+    snprintf(statusText, sizeof statusText,
+             Lang("Liste ist %s nach Datum/Zeit/Gr\xF6\xDF"
+                  "e sortiert",
+                  "List is %s sorted by date/time/size"),
+             direction);
+    break;
+  case 5:
+  case 6:
+    WriteDebugLog("OSDMenuItemSortID(%d);\n", int(sortidasc));
+    OSDMenuItemSortID(sortidasc);
+    DebugEntries(false);
+    snprintf(statusText, sizeof statusText,
+             Lang("Liste ist %s nach Dateityp sortiert", "List is %s sorted by file type"),
+             direction);
+    break;
+  default:
+    strcpy(statusText, Lang("Liste ist unsortiert", "List is not sorted"));
+    break;
+  }
+}
+
+static void AddLegends() {
+  char text[320];
+  auto flag = [](int32_t ascending) { return ascending ? "! " : "i "; };
+  OSDMenuButtonAdd(1, 17, nullptr, Lang("Verz. h\xF6her ", "Dir. up "));
+  OSDMenuButtonAdd(1, 31, nullptr, Lang("anz. ", "view "));
+  snprintf(text, sizeof text, Lang("Name %s", "name %s"), flag(sortnameasc));
+  OSDMenuButtonAdd(1, 39, nullptr, text);
+  snprintf(text, sizeof text, Lang("Dat./Zeit %s", " date/time %s"), flag(sortvalueasc));
+  OSDMenuButtonAdd(1, 21, nullptr, text);
+  snprintf(text, sizeof text, Lang("Typ %s", " type %s"), flag(sortidasc));
+  OSDMenuButtonAdd(1, 55, nullptr, text);
+  OSDMenuButtonAdd(1, 14, nullptr, Lang("l\xF6schen ", "delete "));
+  OSDMenuButtonAdd(1, 54, nullptr, Lang("umb. ", "ren. "));
+  if (sort == 1 || sort == 2) {
+    OSDMenuButtonAdd(2, 41, nullptr, "");
+    OSDMenuButtonAdd(2, 19, nullptr, Lang("Springen ", "Jump "));
+  }
+  OSDMenuButtonAdd(2, 25, nullptr, "");
+  snprintf(text, sizeof text, "[%2d/%2d] %s", pathcur + 1, int(pathcnt), currentDir);
+  OSDMenuButtonAdd(2, 24, nullptr, text);
+  static const char *const kTargets[8] = {"BLL ",     "BLL32 ", "PNG ",   "BMP ",
+                                          "BMP+JPG ", "54x34 ", "36x22 ", "50x30 "};
+  for (int i = 0; i < 8; ++i) OSDMenuButtonAdd(3, dword(2 + i), nullptr, kTargets[i]);
+  OSDMenuButtonAdd(3, 46, nullptr, Lang("beenden ", "exit "));
+}
+
+void ShowFilelistMenuButtons(int32_t noSync, const char *text) {
+  WriteDebugLog("> Showing Filelist buttons\n");
+  snprintf(statusText, sizeof statusText, "%s", text ? text : "");
+  const int count = OSDMenuItemGetNrOfItems();
+  if (count > 0 && myState == MS_Filelist) {
+    if (StringEndsWith(statusText, "sort")) ApplySort();
+    char title[32];
+    snprintf(title, sizeof title, "%d/%d", OSDMenuGetCurrentItem() + 1, count);
+    OSDMenuModifyTitleRight(title);
+    OSDMenuButtonsClear();
+    AddLegends();
+    OSDMenuUpdate(true);
+    const char *name = OSDMenuItemGetCurrentName();
+    const char *value = OSDMenuItemGetCurrentValue();
+    if (name && value && !IsFolderOrMissing(name, value) && strlen(name) < sizeof logofile) {
+      strcpy(logofile, name);
+      if (LoadChannelLogo(currentDir, logofile)) ShowChannelLogo(rgn, 395, 34, 0);
+    }
+  }
+  FM_PutString(rgn, 130, 75, 580, statusText, 0xFFFFFF00, 0xFF101010, &Calibri_FontData, 0, 1);
+  if (!noSync) TAP_Osd_Sync();
+  WriteDebugLog("< Showing Filelist buttons\n");
+}
+
+void HideFilelistMenu(int32_t keep) {
+  WriteDebugLog("> Hiding Filelist\n");
+  ChangeState(MS_Inactive);
+  if (!keep) {
+    if (pushpop) {
+      OSDMenuPop();
+      OSDMenuItemsClear();
+      pushpop = 0;
+    } else {
+      OSDMenuPush();
+      pushpop = 1;
+    }
+    iSelection = 0;
+    itSelection = 0;
+  }
+  WriteDebugLog("< Hiding Filelist\n");
+}

@@ -1,0 +1,101 @@
+// logo_save.cpp - writing the logo image next to its source file: the raw
+// formats, PNG, BMP over black, and BMP followed by JPEG.
+#include <stdio.h>
+#include <string.h>
+
+#include "Velumo.h"
+#include "pngcodec.h"
+#include "tklib.h"
+
+static const char *const kRawExt[8] = {"bll", "bll32", "png", "bmp", "bmp", "qtl", "qsl", "ibl"};
+
+// A source of more than 16 bits a pixel keeps them in QTL/QSL/IBL targets.
+static bool WideSource(const char *ext) {
+  return StringEndsWith(ext, "32") || StringEndsWith(ext, "bmp") || StringEndsWith(ext, "jpg") ||
+         StringEndsWith(ext, "png");
+}
+
+static bool Split(const char *name, char base[128], char ext[128]) {
+  if (!name || strlen(name) >= 128) return false;
+  SeparateFileNameComponents(name, base, ext, nullptr, nullptr, nullptr);
+  return true;
+}
+
+bool ConversionTargets(uint32_t target, const char *name, char first[128], char second[128]) {
+  char base[128], ext[128];
+  if (!Split(name, base, ext)) return false;
+  if (target > 7) target = 3;
+  char out[8];
+  snprintf(out, sizeof out, "%s%s", kRawExt[target], target >= 5 && WideSource(ext) ? "32" : "");
+  second[0] = '\0';
+  if (snprintf(first, 128, "%s.%s", base, out) >= 128) return false;
+  if (target == 4 && snprintf(second, 128, "%s.%s", base, "jpg") >= 128) return false;
+  return true;
+}
+
+static void SaveRaw(const char *dir, const char *file, const char *ext) {
+  if (!TAP_Hdd_ChangeDir(dir)) return;
+  if (TAP_Hdd_Exist(file)) TAP_Hdd_Delete(file);
+  TAP_Hdd_Create(file, ATTR_NORMAL);
+  TYPE_File *f = TAP_Hdd_Fopen(file);
+  if (!f) return;
+  WriteRawLogo(f, ext);
+  TAP_Hdd_Fclose(f);
+  WriteLog("= Saved channel logofile %s/%s\n", dir, file);
+}
+
+static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const char *jpg) {
+  const uint32_t row = (logoW * 3 + 3) / 4 * 4;
+  byte *pixels = static_cast<byte *>(TAP_MemAlloc(row * logoH));
+  if (!pixels) return;
+  TAP_MemSet(pixels, 0, row * logoH);
+  uint32_t index = 0;
+  for (uint32_t y = 0; y < logoH; ++y) {
+    for (uint32_t x = 0; x < logoW; ++x) {
+      const uint32_t word = logoData32[(logoH - 1 - y) * logoW + x];
+      const uint32_t c = LogoAlphaBlendRGB(word >> 24, 0xFF000000u | word, 0xFF000000u);
+      const byte r = byte(c >> 16), g = byte(c >> 8), b = byte(c);
+      if (index < 60)
+        WriteDebugLog("index %2d, x %2d, y %2d, R %02X, G %02X, B %02X, logoData32 0x%08X\n",
+                      int(index), int(x), int(y), r, g, b, unsigned(word));
+      pixels[index++] = b;
+      pixels[index++] = g;
+      pixels[index++] = r;
+    }
+    index = (index + 3) / 4 * 4;
+  }
+  if (TAP_Hdd_ChangeDir(dir)) {
+    const bool saved = SaveBitmap(bmp, int(logoW), int(logoH), pixels);
+    WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, bmp, saved ? 1 : 0);
+    if (target == 4 && saved && TAP_Hdd_ChangeDir(dir)) {
+      const int rc = bmptojpg(bmp, jpg);
+      WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, jpg, rc);
+    }
+  }
+  TAP_MemFree(pixels);
+}
+
+void SaveChannelLogo(uint32_t target, const char *dir, const char *name) {
+  WriteDebugLog("> Saving channel logo\n");
+  char base[128], ext[128], first[128], second[128];
+  // The user's logo is never replaced by its own conversion: the caller
+  // checks first, and a name that would be the source is not written here
+  // either.
+  if (!dir || !Split(name, base, ext) || !ConversionTargets(target, name, first, second) ||
+      strcmp(first, name) == 0 || strcmp(second, name) == 0) {
+    WriteDebugLog("< Saving channel logo\n");
+    return;
+  }
+  if (target > 7) target = 3;
+  if (target == 2) {
+    if (TAP_Hdd_ChangeDir(dir)) {
+      const int rc = png_save(logoW, logoH, 8, 4, 6, logoData32, first);
+      WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, first, rc);
+    }
+  } else if (target == 3 || target == 4) {
+    SaveBmp(target, dir, first, second);
+  } else {
+    SaveRaw(dir, first, first);
+  }
+  WriteDebugLog("< Saving channel logo\n");
+}

@@ -1,0 +1,224 @@
+// menuaction.cpp - what the keys do on the file list: conversions, opening a
+// logo or a folder, deleting, renaming, sorting, letter jumps and the
+// directory list.
+#include <stdio.h>
+#include <string.h>
+
+#include "Velumo.h"
+#include "tklib.h"
+
+static void Status(const char *german, const char *english) {
+  snprintf(buf, sizeof buf, "%s", Lang(german, english));
+  ShowFilelistMenuButtons(0, buf);
+}
+
+static int32_t Refresh() {
+  Status("Aktualisiere Liste ...", "Refreshing list ...");
+  ShowFilelistMenu(currentDir, LOGO_FILTER);
+  return 1;
+}
+
+static int32_t ChangeDirectory() {
+  HideFilelistMenu(0);
+  Status("Lade Liste ...", "Loading list ...");
+  ShowFilelistMenu(currentDir, LOGO_FILTER);
+  return 1;
+}
+
+static void CutAtLastSlash() {
+  if (char *slash = strrchr(currentDir, '/')) *slash = '\0';
+}
+
+// An entry name as the file system has it: one file of currentDir.
+static bool PlainName(const char *name) {
+  return name[0] && strchr(name, '/') == nullptr && strcmp(name, ".") != 0 &&
+         strcmp(name, "..") != 0 && strlen(name) < sizeof logofile;
+}
+
+static const struct {
+  const char *german, *english;
+  uint32_t w, h;
+} kConversions[8] = {
+    {"Speichere als BLL ...", "Saving as BLL ...", 0, 0},
+    {"Speichere als BLL32 ...", "Saving as BLL32 ...", 0, 0},
+    {"Speichere als PNG ...", "Saving as PNG ...", 0, 0},
+    {"Speichere als BMP ...", "Saving as BMP ...", 0, 0},
+    {"Speichere als BMP+JPG ...", "Saving as BMP+JPG ...", 0, 0},
+    {"Speichere als 54x34 (QTL) ...", "Saving as 54x34 (QTL) ...", 54, 34},
+    {"Speichere als 36x22 (QSL) ...", "Saving as 36x22 (QSL) ...", 36, 22},
+    {"Speichere als 50x30 (IBL) ...", "Saving as 50x30 (IBL) ...", 50, 30},
+};
+
+static int32_t Convert(uint32_t target, const char *name) {
+  WriteDebugLog("- pressed %d\n", int(target + 1));
+  const auto &c = kConversions[target];
+  Status(c.german, c.english);
+  if (!PlainName(name)) return Refresh();
+  strcpy(logofile, name);
+  // The user's logo is never replaced by a copy of itself, reduced or lossy.
+  char first[128], second[128];
+  if (!ConversionTargets(target, logofile, first, second) || strcmp(first, logofile) == 0 ||
+      strcmp(second, logofile) == 0) {
+    WriteLog("= Not converting %s/%s into itself\n", currentDir, logofile);
+    Status("Ziel w\xE4re die Quelldatei selbst - nicht gespeichert",
+           "The target would be the source file itself - not saved");
+    return 1;
+  }
+  if (LoadChannelLogo(currentDir, logofile)) {
+    if (c.w) {
+      logoWnew = c.w;
+      logoHnew = c.h;
+      uint32_t *scaled = static_cast<uint32_t *>(TAP_MemAlloc(c.w * c.h * 4));
+      if (scaled) {
+        Resize(logoData32, int32_t(logoW), int32_t(logoH), scaled, &logoWnew, &logoHnew, 0);
+        logoW = logoWnew;
+        logoH = logoHnew;
+        TAP_MemCpy(logoData32, scaled, logoW * logoH * 4);
+        TAP_MemFree(scaled);
+        SaveChannelLogo(target, currentDir, logofile);
+      }
+    } else {
+      SaveChannelLogo(target, currentDir, logofile);
+    }
+  }
+  return Refresh();
+}
+
+static int32_t Open(const char *name) {
+  WriteDebugLog("- pressed OK\n");
+  if (strcmp(name, "< .. >") == 0) {
+    CutAtLastSlash();
+    return ChangeDirectory();
+  }
+  if (name[0] != '<') {
+    if (!PlainName(name)) return 1;
+    strcpy(logofile, name);
+    if (!LoadChannelLogo(currentDir, logofile)) return 1;
+    OSDMenuPush();
+    ShowChannelLogo(rgn, 0, 0, 1);
+    return 1;
+  }
+  // A folder entry: "<" + name + ">".
+  const size_t length = strlen(name);
+  if (length < 3) return 1;
+  const size_t dir = strlen(currentDir);
+  const size_t added = (dir > 1 ? 1 : 0) + length - 2;
+  if (dir + added > sizeof currentDir - 1) {
+    Status("Pfad zu lang - Verzeichnis nicht ge\xF6"
+           "ffnet",
+           "Path too long - folder not opened");
+    return 1;
+  }
+  if (dir > 1) strcat(currentDir, "/");
+  strncat(currentDir, name + 1, length - 2);
+  return ChangeDirectory();
+}
+
+static int32_t Delete(const char *name) {
+  WriteDebugLog("- pressed Blue\n");
+  snprintf(buf, sizeof buf, Lang("L\xF6sche %s", "Deleting %s"), name);
+  ShowFilelistMenuButtons(0, buf);
+  // Only a file of the listed folder is ever deleted.
+  if (PlainName(name)) {
+    strcpy(logofile, name);
+    if (TAP_Hdd_ChangeDir(currentDir) && TAP_Hdd_Exist(logofile)) TAP_Hdd_Delete(logofile);
+  }
+  return Refresh();
+}
+
+static int32_t Sort(int32_t &flag, int32_t base, const char *line) {
+  WriteDebugLog("%s", line);
+  flag = !flag;
+  sort = base + flag;
+  ShowFilelistMenuButtons(0, "sort");
+  return 1;
+}
+
+static int32_t LetterJump(bool forward) {
+  WriteDebugLog(forward ? "- pressed Forward\n" : "- pressed Rewind\n");
+  if (lettercnt < 2) return 1;
+  currentletter = uint8_t(lettercnt - 1);
+  for (int g = 0; g + 1 < lettercnt; ++g)
+    if (letterindex[g] <= iSelection && iSelection < letterindex[g + 1]) {
+      currentletter = uint8_t(g);
+      break;
+    }
+  WriteDebugLog("currentletter %d (%d) ermittelt\n", currentletter,
+                int(letterindex[currentletter]));
+  if (forward)
+    currentletter = uint8_t(currentletter + 1 >= lettercnt ? 0 : currentletter + 1);
+  else
+    currentletter = uint8_t(currentletter == 0 ? lettercnt - 1 : currentletter - 1);
+  WriteDebugLog("currentletter jetzt %d (%d)\n", currentletter, int(letterindex[currentletter]));
+  OSDMenuSelectItem(letterindex[currentletter]);
+  ShowFilelistMenuButtons(0, "");
+  return 1;
+}
+
+static int32_t DirectoryList(bool next) {
+  WriteDebugLog(next ? "- pressed Next\n" : "- pressed Prev\n");
+  if (pathcnt < 2) return 1;
+  if (next)
+    pathcur = uint8_t(pathcur >= pathcnt - 1 ? 0 : pathcur + 1);
+  else
+    pathcur = uint8_t(pathcur == 0 ? pathcnt - 1 : pathcur - 1);
+  memcpy(currentDir, path[pathcur], kPathSize); // a slot holds at most 127 characters
+  WriteDebugLog(">> path[%d] %s, currentDir %s\n", pathcur, path[pathcur], currentDir);
+  for (int i = 0; i < kPathSlots && debug; ++i)
+    if (path[i][0]) WriteDebugLog("LoadSettings: Path[%02d] <%s>\n", i + 1, path[i]);
+  iSelection = itSelection = 0;
+  Status("Lade Liste ...", "Loading list ...");
+  ShowFilelistMenu(currentDir, LOGO_FILTER);
+  return 1;
+}
+
+int32_t MenuAction(dword key) {
+  iSelection = OSDMenuGetCurrentItem();
+  itSelection = OSDMenuItemGetTopIndex();
+  char name[128];
+  const char *current = OSDMenuItemGetCurrentName();
+  const char *value = OSDMenuItemGetCurrentValue();
+  snprintf(name, sizeof name, "%s", current ? current : "");
+  if (key >= RKEY_1 && key <= RKEY_9 && IsFolderOrMissing(name, value ? value : "")) return 1;
+  switch (key) {
+  case RKEY_1:
+  case RKEY_2:
+  case RKEY_3:
+  case RKEY_4:
+  case RKEY_5:
+  case RKEY_6:
+  case RKEY_7:
+  case RKEY_8:
+    return Convert(uint32_t(key - RKEY_1), name);
+  case RKEY_9:
+    return Refresh();
+  case RKEY_Ok:
+    return Open(name);
+  case RKEY_Exit:
+    WriteDebugLog("- pressed Exit\n");
+    if (strlen(currentDir) < 2) return 1;
+    CutAtLastSlash();
+    return ChangeDirectory();
+  case RKEY_NewF1:
+    return Sort(sortnameasc, 1, "- pressed Red\n");
+  case RKEY_F2:
+    return Sort(sortvalueasc, 3, "- pressed Green\n");
+  case RKEY_F3:
+    return Sort(sortidasc, 5, "- pressed Yellow\n");
+  case RKEY_F4:
+    return Delete(name);
+  case RKEY_White:
+    WriteDebugLog("- pressed White\n");
+    return StartRename(name);
+  case RKEY_Rewind:
+    return LetterJump(false);
+  case RKEY_Forward:
+    return LetterJump(true);
+  case RKEY_Prev:
+    return DirectoryList(false);
+  case RKEY_Next:
+    return DirectoryList(true);
+  default:
+    return 0;
+  }
+}
