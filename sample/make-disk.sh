@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Lays out the bundled sample disk in the folder given (made anew each time):
-# the logo folders of the plug-in's built-in directory list.
+# the logo folders of the plug-in's built-in directory list, with sample
+# logos of every kind drawn by mksample.
+# usage: make-disk.sh DISK [BUILD]
 set -euo pipefail
-disk=${1:?usage: make-disk.sh DISK}
+disk=${1:?usage: make-disk.sh DISK [BUILD]}
+build=${2:-build}
 rm -rf "$disk"
-mkdir -p "$disk/ProgramFiles/Settings/Logos/trans-black/169" \
-  "$disk/ProgramFiles/Settings/Logos/3pg/169"
+"$build/bin/mksample" "$disk"

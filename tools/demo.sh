@@ -7,7 +7,7 @@ build=${1:-build}
 demo=$build/demo
 rm -rf "$demo"
 mkdir -p "$demo/shots"
-bash "$top/sample/make-disk.sh" "$demo/disk"
+bash "$top/sample/make-disk.sh" "$demo/disk" "$build"
 "$build/bin/tapsim" --disk "$demo/disk" --script "$top/sample/demo.tsim" \
   --shots "$demo/shots" --clock "2012-02-17 09:05:30" --strict "$build/bin/Velumo.so"
 log=$demo/disk/ProgramFiles/Settings/Velumo/Velumo.log

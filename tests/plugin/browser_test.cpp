@@ -1,0 +1,397 @@
+// The logo browser driven by keys through the firmware stand-in: the list,
+// its sort orders and jumps, conversions checked byte for byte against an
+// independent computation, the detail view on the screen plane, delete.
+#include <png.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <ctype.h>
+
+#include <algorithm>
+
+#include "Velumo.h"
+#include "testdisk.h"
+#include "tklib.h"
+
+namespace {
+
+std::string Be32(uint32_t v) {
+  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+// Independent of the plug-in: the documented conversions written out.
+uint16_t To16(uint32_t p) {
+  const uint32_t r = uint32_t((p >> 16 & 0xFF) / 8.2258), g = uint32_t((p >> 8 & 0xFF) / 8.2258),
+                 b = uint32_t((p & 0xFF) / 8.2258);
+  const uint32_t opaque = (p >> 24) == 255 && (r | g | b) ? 1 : 0;
+  return uint16_t(opaque << 15 | r << 10 | g << 5 | b);
+}
+uint32_t From16(uint16_t v) {
+  auto ch = [](uint32_t n) { return uint32_t(n * 8.2258); };
+  return (v & 0x8000 ? 0xFF000000u : 0) | ch(v >> 10 & 31) << 16 | ch(v >> 5 & 31) << 8 |
+         ch(v & 31);
+}
+std::string Raw(uint32_t w, uint32_t h, const std::vector<uint32_t> &px, bool wide) {
+  std::string s = Be32(w) + Be32(h);
+  for (uint32_t p : px) {
+    if (wide) {
+      s += Be32(p);
+    } else {
+      const uint16_t v = To16(p);
+      s += std::string{char(v >> 8), char(v)};
+    }
+  }
+  return s;
+}
+std::string BmpOverBlack(uint32_t w, uint32_t h, const std::vector<uint32_t> &px) {
+  const uint32_t row = (w * 3 + 3) / 4 * 4;
+  auto le = [](uint32_t v, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += char(v >> (8 * i));
+    return s;
+  };
+  std::string s = "BM" + le(row * h + 54, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(w, 4) +
+                  le(h, 4) + le(1, 2) + le(24, 2) + le(0, 4) + le(row * h, 4) + le(0, 16);
+  for (uint32_t y = 0; y < h; ++y) {
+    std::string r;
+    for (uint32_t x = 0; x < w; ++x) {
+      const uint32_t p = px[(h - 1 - y) * w + x], a = p >> 24;
+      for (int shift : {0, 8, 16}) {
+        const uint32_t v = p >> shift & 0xFF;
+        r += char(a == 0 ? 0 : a == 255 ? v : (a * v) >> 8);
+      }
+    }
+    r.resize(row, '\0');
+    s += r;
+  }
+  return s;
+}
+
+bool ReadPng(const std::string &path, uint32_t &w, uint32_t &h, std::vector<uint32_t> &argb) {
+  png_image image;
+  memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_ARGB;
+  std::vector<uint8_t> bytes(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr)) return false;
+  w = image.width;
+  h = image.height;
+  argb.resize(size_t(w) * h);
+  for (size_t i = 0; i < argb.size(); ++i)
+    argb[i] = uint32_t(bytes[i * 4]) << 24 | uint32_t(bytes[i * 4 + 1]) << 16 |
+              uint32_t(bytes[i * 4 + 2]) << 8 | bytes[i * 4 + 3];
+  return true;
+}
+
+class Browser : public SimTest {
+protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    mkdir(Host("/Logos").c_str(), 0755);
+    mkdir(Host("/Logos/Sub").c_str(), 0755);
+    mkdir(Host("/Other").c_str(), 0755);
+    mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
+    mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
+  }
+  void Start(const char *extra = "") {
+    const std::string ini = std::string("Path01=/Logos\r\nPath02=/Other\r\nDebug=1\r\n") + extra;
+    ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.ini"), ini));
+    char err[256] = "";
+    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
+    ASSERT_GE(slot_, 0) << err;
+  }
+  void TearDown() override {
+    if (slot_ >= 0 && Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_KEY, RKEY_Stop, 0);
+    EXPECT_EQ(0u, Sim_HeapBlocksTotal()); // nothing left behind at the end
+    EXPECT_EQ(0, Sim_OpenFileCount());
+    SimTest::TearDown();
+  }
+  dword Key(dword code) { return Sim_DeliverEvent(EVT_KEY, code, 0); }
+  std::vector<std::string> Names() {
+    std::vector<std::string> v;
+    for (int i = 0; i < OSDMenuItemGetNrOfItems(); ++i) v.push_back(OSDMenuItemGetName(i));
+    return v;
+  }
+  // Puts the cursor on the entry of that name, as the arrow keys would.
+  void Select(const std::string &name) {
+    const auto names = Names();
+    const auto it = std::find(names.begin(), names.end(), name);
+    ASSERT_NE(names.end(), it) << name;
+    const int index = int(it - names.begin());
+    while (OSDMenuGetCurrentItem() != index)
+      Key(OSDMenuGetCurrentItem() < index ? RKEY_Down : RKEY_Up);
+  }
+  std::string File(const std::string &path) {
+    std::string bytes;
+    ReadHostFile(Host(path), bytes);
+    return bytes;
+  }
+  bool Logged(const std::string &text) {
+    std::string log;
+    ReadHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.log"), log);
+    return log.find(text) != std::string::npos;
+  }
+  int slot_ = -1;
+};
+
+TEST_F(Browser, ListsFoldersFirstWithTheParentEntry) {
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/b.png"), "x"));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/a.qtl"), "x"));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/notes.txt"), "x"));
+  Start();
+  EXPECT_STREQ("/Logos", currentDir);
+  EXPECT_EQ((std::vector<std::string>{"< .. >", "<Sub>", "a.qtl", "b.png"}), Names());
+  EXPECT_STREQ("directory", OSDMenuItemGetValue(0));
+  EXPECT_EQ(0u, OSDMenuItemGetID(0));
+  EXPECT_EQ(1u, OSDMenuItemGetID(1));
+  EXPECT_EQ(0x2E71746Cu, OSDMenuItemGetID(2)); // ".qtl"
+  EXPECT_EQ(0x2E706E67u, OSDMenuItemGetID(3)); // ".png"
+  // Up to the root: no parent entry there, and Exit does nothing more.
+  EXPECT_EQ(0u, Key(RKEY_Exit));
+  EXPECT_STREQ("/", currentDir);
+  EXPECT_EQ("<Logos>", Names().at(0));
+  EXPECT_EQ(0u, Key(RKEY_Exit));
+  EXPECT_STREQ("/", currentDir);
+  // Into a folder with OK, and back.
+  Select("<Logos>");
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_STREQ("/Logos", currentDir);
+  Select("<Sub>");
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_STREQ("/Logos/Sub", currentDir);
+  Select("< .. >");
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_STREQ("/Logos", currentDir);
+  EXPECT_TRUE(Logged("MS_Inactive\n"));
+}
+
+TEST_F(Browser, MissingDirectoryAndTheDirectoryList) {
+  Start("PathCur=2\r\nPath03=/Nowhere\r\n");
+  EXPECT_STREQ("/Other", currentDir);
+  EXPECT_EQ(3, pathcnt);
+  EXPECT_EQ(0u, Key(RKEY_Next));
+  EXPECT_STREQ("/Nowhere", currentDir);
+  EXPECT_EQ((std::vector<std::string>{"directory does not exist"}), Names());
+  EXPECT_EQ(0u, Key(RKEY_1));    // the number keys leave it alone
+  EXPECT_EQ(0u, Key(RKEY_Next)); // wraps to the first slot
+  EXPECT_STREQ("/Logos", currentDir);
+  EXPECT_EQ(0u, Key(RKEY_Prev)); // and back round to the last
+  EXPECT_STREQ("/Nowhere", currentDir);
+}
+
+TEST_F(Browser, SortOrdersAndLetterJumps) {
+  for (const char *n : {"b1.png", "B2.qtl", "\xC4rger.bll", "a.bmp", "\x05zz.qtl", "c.png"})
+    ASSERT_TRUE(WriteHostFile(Host(std::string("/Logos/") + n), "x"));
+  Start();
+  EXPECT_EQ(0u, Key(RKEY_NewF1)); // name, ascending
+  EXPECT_EQ(2, sort);
+  EXPECT_EQ(std::string("< .. >"), Names().at(0));
+  // A group starts wherever the first letter changes: upper-cased, the
+  // umlauts as their vowels, a leading 0x05 skipped.
+  int groups = 0;
+  char last = ' ';
+  for (const std::string &n : Names()) {
+    char c = char(toupper(n[0] == 0x05 ? n[1] : n[0]));
+    if (c == '\xC4') c = 'A';
+    if (c != last) ++groups;
+    last = c;
+  }
+  EXPECT_EQ(groups, lettercnt);
+  EXPECT_GE(lettercnt, 5);
+  Select("<Sub>");
+  EXPECT_EQ(0u, Key(RKEY_Forward));
+  EXPECT_EQ(letterindex[1], OSDMenuGetCurrentItem());
+  EXPECT_EQ(0u, Key(RKEY_Rewind));
+  EXPECT_EQ(0, OSDMenuGetCurrentItem());
+  EXPECT_EQ(0u, Key(RKEY_Rewind)); // wraps to the last group
+  EXPECT_EQ(letterindex[lettercnt - 1], OSDMenuGetCurrentItem());
+  EXPECT_EQ(0u, Key(RKEY_Forward)); // and from the last to the first
+  EXPECT_EQ(0, OSDMenuGetCurrentItem());
+  EXPECT_EQ(0u, Key(RKEY_F3)); // type, ascending: no letter groups
+  EXPECT_EQ(6, sort);
+  EXPECT_EQ(0, lettercnt);
+  const int before = OSDMenuGetCurrentItem();
+  EXPECT_EQ(0u, Key(RKEY_Forward));
+  EXPECT_EQ(before, OSDMenuGetCurrentItem());
+  EXPECT_TRUE(Logged("OSDMenuItemSortID(1);\n"));
+  EXPECT_EQ(0u, Key(RKEY_F2));
+  EXPECT_EQ(4, sort);
+}
+
+TEST_F(Browser, TheListStopsAt4999Entries) {
+  for (int i = 0; i < 5000; ++i)
+    ASSERT_TRUE(WriteHostFile(Host("/Other/f" + std::to_string(10000 + i) + ".png"), ""));
+  Start("PathCur=2\r\n");
+  EXPECT_EQ(4999, OSDMenuItemGetNrOfItems());
+  EXPECT_EQ("f14997.png", Names().back()); // the parent entry counts
+}
+
+TEST_F(Browser, ConversionsOfEverySourceKind) {
+  // A 16-bit raw source, a 32-bit raw one with partial alpha, and a BMP.
+  std::vector<uint32_t> px16(54 * 34), px32(60 * 40), pxBmp(10 * 6);
+  std::string s16 = Be32(54) + Be32(34);
+  for (size_t i = 0; i < px16.size(); ++i) {
+    const uint16_t v = uint16_t(i * 2654435761u >> 16);
+    s16 += std::string{char(v >> 8), char(v)};
+    px16[i] = From16(v); // the logo the plug-in holds after loading
+  }
+  for (size_t i = 0; i < px32.size(); ++i) px32[i] = uint32_t(i * 0x9E3779B1u);
+  for (size_t i = 0; i < pxBmp.size(); ++i) pxBmp[i] = 0xFF000000u | uint32_t(i * 0x010305u);
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/s16.qtl"), s16));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/s32.bll32"), Raw(60, 40, px32, true)));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/sb.bmp"), BmpOverBlack(10, 6, pxBmp)));
+  Start();
+  const struct {
+    const char *name;
+    uint32_t w, h;
+    const std::vector<uint32_t> *px;
+  } sources[] = {
+      {"s16.qtl", 54, 34, &px16}, {"s32.bll32", 60, 40, &px32}, {"sb.bmp", 10, 6, &pxBmp}};
+  for (const auto &s : sources) {
+    const std::string base = std::string(s.name).substr(0, std::string(s.name).find('.'));
+    const bool wide = std::string(s.name).find("32") != std::string::npos ||
+                      std::string(s.name).find(".bmp") != std::string::npos;
+    for (dword key = RKEY_1; key <= RKEY_8; ++key) {
+      Select(s.name);
+      EXPECT_EQ(0u, Key(key)) << s.name << " " << key;
+    }
+    const std::string d = "/Logos/" + base;
+    EXPECT_TRUE(Raw(s.w, s.h, *s.px, false) == File(d + ".bll")) << s.name;
+    if (std::string(s.name) != "s32.bll32") {
+      EXPECT_TRUE(Raw(s.w, s.h, *s.px, true) == File(d + ".bll32")) << s.name;
+    }
+    uint32_t w = 0, h = 0;
+    std::vector<uint32_t> png;
+    ASSERT_TRUE(ReadPng(Host(d + ".png"), w, h, png)) << s.name;
+    EXPECT_EQ(s.w, w);
+    EXPECT_EQ(*s.px, png) << s.name;
+    if (std::string(s.name) != "sb.bmp") {
+      EXPECT_TRUE(BmpOverBlack(s.w, s.h, *s.px) == File(d + ".bmp")) << s.name;
+    }
+    // The fixed sizes: header and pixel size; 32-bit when the source has more
+    // than 16 bits a pixel.
+    const struct {
+      const char *ext;
+      uint32_t w, h;
+    } sized[] = {{".qtl", 54, 34}, {".qsl", 36, 22}, {".ibl", 50, 30}};
+    for (const auto &z : sized) {
+      const std::string path = d + z.ext + (wide ? "32" : "");
+      if (path == "/Logos/" + std::string(s.name)) continue; // never onto itself
+      const std::string f = File(path);
+      EXPECT_EQ(Be32(z.w) + Be32(z.h), f.substr(0, 8)) << path;
+      EXPECT_EQ(8u + z.w * z.h * (wide ? 4 : 2), f.size()) << path;
+    }
+  }
+  // The 54 x 34 logo as BMP: rows of 164 bytes.
+  EXPECT_EQ(54u + 164 * 34, File("/Logos/s16.bmp").size());
+  EXPECT_TRUE(Logged("= Saved channel logofile /Logos/s16.png RC 1\n"));
+}
+
+TEST_F(Browser, AConversionNeverReplacesItsSource) {
+  std::vector<uint32_t> px(54 * 34, 0xFF204080);
+  const std::string original = Raw(54, 34, px, false);
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/same.qtl"), original));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/same.bll"), original));
+  Start();
+  Select("same.qtl");
+  EXPECT_EQ(0u, Key(RKEY_6)); // 54x34 QTL of a QTL
+  Select("same.bll");
+  EXPECT_EQ(0u, Key(RKEY_1)); // BLL of a BLL
+  EXPECT_EQ(original, File("/Logos/same.qtl"));
+  EXPECT_EQ(original, File("/Logos/same.bll"));
+  EXPECT_TRUE(Logged("= Not converting /Logos/same.qtl into itself\n"));
+}
+
+TEST_F(Browser, DeleteActsOnTheFileUnderTheCursorOnly) {
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/gone.png"), "x"));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/kept.png"), "x"));
+  Start();
+  Select("gone.png");
+  EXPECT_EQ(0u, Key(RKEY_F4));
+  EXPECT_FALSE(HostExists(Host("/Logos/gone.png")));
+  EXPECT_TRUE(HostExists(Host("/Logos/kept.png")));
+  EXPECT_EQ((std::vector<std::string>{"< .. >", "<Sub>", "kept.png"}), Names());
+  Select("<Sub>");
+  EXPECT_EQ(0u, Key(RKEY_F4)); // a folder is not deleted
+  EXPECT_TRUE(HostExists(Host("/Logos/Sub")));
+}
+
+TEST_F(Browser, FolderPathsThatWouldNotFitAreRefused) {
+  std::string deep = "/Logos";
+  while (deep.size() < 180) {
+    deep += "/" + std::string(20, 'd');
+    ASSERT_EQ(0, mkdir(Host(deep).c_str(), 0755));
+  }
+  const std::string fits(254 - deep.size() - 1, 'f'), tooLong(fits.size() + 1, 'e');
+  ASSERT_EQ(0, mkdir(Host(deep + "/" + fits).c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Host(deep + "/" + tooLong).c_str(), 0755));
+  Start(("Path01=" + deep.substr(0, 127) + "\r\n").c_str());
+  strcpy(currentDir, deep.c_str());
+  ShowFilelistMenu(currentDir, LOGO_FILTER);
+  Select("<" + tooLong + ">");
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_EQ(deep, currentDir); // not entered, nothing overrun
+  Select("<" + fits + ">");
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_EQ(254u, strlen(currentDir)); // exactly full is fine
+}
+
+TEST_F(Browser, DetailViewOnTheScreen) {
+  std::vector<uint32_t> px(60 * 40, 0xFF2060A0);
+  px[0] = 0x00FFFFFF; // transparent
+  px[1] = 0xFF050505; // near black, opaque
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/d.bll32"), Raw(60, 40, px, true)));
+  Start("TestBG=ff101010\r\n");
+  Select("d.bll32");
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_EQ(MS_LogoDetail, myState);
+  const uint32_t *s = Sim_ShownPlane();
+  auto at = [s](int x, int y) { return s[y * 720 + x]; };
+  // Frames of the four views in 0xFF00FFFF.
+  EXPECT_EQ(0xFF00FFFFu, at(242, 197)); // 7x: spans x 243-662, y 198-477 inside
+  EXPECT_EQ(0xFF00FFFFu, at(663, 478));
+  EXPECT_EQ(0xFF2060A0u, at(243 + 7 * 2, 198));
+  EXPECT_EQ(0xFF00FFFFu, at(181, 195)); // 1x from (182, 196)
+  EXPECT_EQ(0xFF2060A0u, at(182 + 2, 196));
+  EXPECT_EQ(0xFF00FFFFu, at(121, 236)); // 2x from (122, 237)
+  EXPECT_EQ(0xFF00FFFFu, at(1, 317));   // 4x from (2, 318)
+  EXPECT_EQ(0xFF101010u, at(182, 196)); // transparent over the test background
+  EXPECT_EQ(0xFF050505u, at(183, 196));
+  // Marking: transparency and near-black pixels.
+  EXPECT_EQ(0u, Key(RKEY_F3));
+  EXPECT_EQ(0xFF008080u, at(182, 196));
+  EXPECT_EQ(0u, Key(RKEY_F2));
+  EXPECT_EQ(0xFFFF00FFu, at(183, 196));
+  // The dump: per 60-pixel row two lines of 25 entries and one of 10.
+  EXPECT_EQ(0u, Key(RKEY_F4));
+  std::string log;
+  ReadHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.log"), log);
+  const size_t first = log.find("index      0, x  0, y  0, a   0, r 255, g 255, b 255\n");
+  ASSERT_NE(std::string::npos, first);
+  size_t entries = 0;
+  for (size_t p = first; (p = log.find("index ", p)) != std::string::npos; ++p) ++entries;
+  EXPECT_EQ(2400u, entries);
+  // After 25 entries the line ends; the next starts with its own time stamp.
+  EXPECT_NE(std::string::npos, log.find("x 24, y  0, a 255, r  32, g  96, b 160\n"
+                                        "2012-02-17 09:05:30 \nindex     25,"));
+  EXPECT_EQ(0, dump);
+  // Back to the list, the logo still under the cursor.
+  EXPECT_EQ(0u, Key(RKEY_Exit));
+  EXPECT_EQ(MS_Filelist, myState);
+  EXPECT_STREQ("d.bll32", OSDMenuItemGetCurrentName());
+}
+
+TEST_F(Browser, GermanTexts) {
+  Sim_SetLanguage(LAN_German);
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/x.png"), "x"));
+  Start();
+  EXPECT_STREQ("Verzeichnis", OSDMenuItemGetValue(0));
+  EXPECT_EQ(0u, Key(RKEY_NewF1));
+  EXPECT_TRUE(Logged("OSDMenuItemSortNameColumn(1, 0);\n"));
+  EXPECT_EQ(0u, Key(RKEY_Prev));
+  EXPECT_STREQ("/Other", currentDir);
+  EXPECT_EQ((std::vector<std::string>{"< .. >"}), Names());
+}
+
+} // namespace
