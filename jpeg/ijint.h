@@ -128,3 +128,81 @@ static_assert(sizeof(IjStream) == (sizeof(void *) == 4 ? 6 * 4 : 32), "IjStream 
 static_assert(sizeof(IjMotionParams) == 6 * 4 && sizeof(IjStreamParams) == 4 * 4, "motion records");
 static_assert(sizeof(IjComponentSpec) == 7 * 4, "IjComponentSpec is seven words");
 static_assert(sizeof(IjHuffEncTable) == 768, "IjHuffEncTable is 768 bytes");
+
+// ---- Reading entropy-coded data (the decoders' units) ----------------------
+
+namespace ij {
+
+// Takes bytes while no marker was met and fewer than 16 bits are valid.  The
+// caller's data ends in a marker, so the fill-byte loop always stops.
+inline int32_t Refill(IjBitReader &r) {
+  while (r.marker == 0 && r.bits < 16) {
+    uint32_t b = r.buffer[r.next++];
+    if (b == 0xFF) {
+      do b = r.buffer[r.next++];
+      while (b == 0xFF);
+      if (b != 0) {
+        r.marker = int32_t(b);
+        break;
+      }
+      b = 0xFF;
+    }
+    r.acc = (r.acc << 8) | b;
+    r.bits += 8;
+  }
+  return r.bits;
+}
+
+// n (1 ... 16) raw bits; false when the data ends first.
+inline bool GetBits(IjBitReader &r, int n, uint32_t *v) {
+  if (r.bits < n && Refill(r) < n) return false;
+  r.bits -= n;
+  *v = (r.acc >> r.bits) & ((1u << n) - 1);
+  return true;
+}
+
+// An s-bit value (s 1 ... 15) with its sign restored.
+inline bool Receive(IjBitReader &r, int s, int32_t *v) {
+  uint32_t raw;
+  if (!GetBits(r, s, &raw)) return false;
+  *v = int32_t(raw) + (raw < (1u << (s - 1)) ? _nLowestCoef[s] : 0);
+  return true;
+}
+
+// The reader state a block decoder gets as separate words: loaded on entry,
+// stored back (as a byte position times 8) on return.
+struct ReaderState {
+  IjBitReader r;
+  int32_t *position, *marker, *bits;
+  uint32_t *acc;
+
+  bool Load(const uint8_t *buffer, int32_t *pos, int32_t *mk, uint32_t *ac, int32_t *nb) {
+    if (!buffer || !pos || !mk || !ac || !nb || *pos < 0 || *nb < 0 || *nb > 32) return false;
+    position = pos;
+    marker = mk;
+    acc = ac;
+    bits = nb;
+    r = {buffer, *pos >> 3, *ac, *nb, *mk};
+    return true;
+  }
+
+  IjStatus Store(IjStatus st) {
+    *position = int32_t(uint32_t(r.next) << 3);
+    *marker = r.marker;
+    *acc = r.acc;
+    *bits = r.bits;
+    return st;
+  }
+};
+
+inline bool BadBand(int32_t ss, int32_t se, int32_t al) {
+  return ss < 1 || se > 63 || ss > se || al < 0 || al > 13;
+}
+
+inline void Count(int32_t *freq, unsigned symbol) {
+  freq[symbol] = int32_t(uint32_t(freq[symbol]) + 1u); // wraps rather than overflows
+}
+
+} // namespace ij
+
+static_assert(sizeof(IjHuffDecTable) == 100 + 1024 + 512, "IjHuffDecTable layout");

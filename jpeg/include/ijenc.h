@@ -416,6 +416,138 @@ extern const uint8_t _DefLumACHuffValues[162];
 extern const uint8_t _DefChromACHuffBits[16];
 extern const uint8_t _DefChromACHuffValues[162];
 
+/* ==== Decoding and symbol frequencies =====================================
+ *
+ * The other direction of the entropy coder and the counting behind optimal
+ * tables, for programs that read streams or tune their own tables; the
+ * encoder itself calls none of these.
+ *
+ * Contract of the readers: they are given no length.  They read byte by
+ * byte (0xFF 0x00 is the data byte 0xFF, further 0xFF bytes before a marker
+ * are fill) until they meet a marker, whose code (the byte after 0xFF, e.g.
+ * 0xD0 for RST0) they leave in the marker slot; from then on they read
+ * nothing more.  The data handed to them MUST therefore end in a marker, as
+ * a whole stream does with its EOI (0xFF 0xD9); data without one is read
+ * past its end.  The position is left just after the marker's code byte.
+ *
+ * The block decoders take the reader's state as separate words that the
+ * caller keeps between blocks: the bit position (always a whole byte, the
+ * bits read ahead live in the accumulator), the accumulator, the count of
+ * valid bits in it (0 ... 32, its low bits) and the marker slot.  Start a
+ * scan, and every restart interval, with 0 valid bits and an empty slot.
+ * At a restart the caller drops the valid bits, refills (_IppPrefetchBits)
+ * until the slot holds the RSTn, then clears the slot and the predictors.
+ *
+ * Results: 0 when the block was decoded, or when the data ended at a marker
+ * before it (the valid-bit count is then 0 and the rest of the block stays
+ * as it was: zero for the baseline decoder, which clears the block first);
+ * IJ_STS_MODE (-2) for corrupt data (a code that matches nothing within 16
+ * bits, a value cut off by a marker, a run past the end of the band, a DC
+ * category above 15, a refinement value other than +-1); IJ_STS_ARG for a
+ * null pointer, a negative position, a valid-bit count outside 0 ... 32,
+ * a band outside 1 <= Ss <= Se <= 63 or Al outside 0 ... 13.
+ */
+
+/* Huffman decode table (ippiDecodeHuffmanTableInit_JPEG_8u). */
+typedef struct IjHuffDecTable {
+  uint16_t firstCode[16];  /* first code of each length 1 ... 16 */
+  uint16_t lastCode[17];   /* last code of each length, 0xFFFF where a length has none; 0xFFFF */
+  uint16_t valueIndex[16]; /* index in values of the first value of each length */
+  uint16_t reserved;
+  uint32_t lookahead[256]; /* by the next 8 bits: value | length << 16 for codes of at most 8
+                              bits, 0 otherwise */
+  uint16_t values[256];    /* in code order */
+} IjHuffDecTable;
+
+/* The bit reader of _IppPrefetchBits, _IppHuffDecode and _IppDecodeLongBits. */
+typedef struct IjBitReader {
+  const uint8_t *buffer;
+  int32_t next;   /* index of the next byte to read */
+  uint32_t acc;   /* bits read ahead, the valid ones at the low end */
+  int32_t bits;   /* valid bits in acc */
+  int32_t marker; /* code of the marker met, 0 while none */
+} IjBitReader;
+
+#define IJ_HUFF_END_OF_DATA (-256) /* _IppHuffDecode: the data ran out at a marker */
+#define IJ_HUFF_BAD_CODE (-1)      /* _IppHuffDecode: no code within 16 bits */
+
+/* Tables for decoding with the default tables: per component slot an
+ * inverse quantisation table and the DC and AC decode tables. */
+typedef struct IjDecoderTables {
+  const int32_t *quantInv[4];
+  const IjHuffDecTable *dcTable[4];
+  const IjHuffDecTable *acTable[4];
+  int32_t quantInvTable[2][64]; /* luminance, chrominance */
+  IjHuffDecTable huff[2][2];    /* [class: DC, AC][id: luminance, chrominance] */
+} IjDecoderTables;
+
+/* IJ_STS_ARG for a null pointer, more than 256 values, counts whose codes do
+ * not fit their lengths, or a 16-bit code of all ones (reserved by JPEG). */
+IjStatus ippiDecodeHuffmanTableInit_JPEG_8u(const uint8_t *counts, const uint8_t *values,
+                                            IjHuffDecTable *table);
+IjStatus ijBuildDefaultDecodeTables(IjDecoderTables *decoder);
+/* Inverse tables of the unscaled default quantisation tables: luminance, and
+ * chrominance too when count >= 2. */
+IjStatus ijBuildDecodeQuantTables(int32_t count, IjDecoderTables *decoder);
+
+/* Refills while no marker was met and fewer than 16 bits are valid; returns
+ * the number of valid bits. */
+int32_t _IppPrefetchBits(IjBitReader *reader);
+/* The next symbol; IJ_HUFF_END_OF_DATA, or IJ_HUFF_BAD_CODE. */
+int32_t _IppHuffDecode(const IjHuffDecTable *table, IjBitReader *reader);
+/* The symbol of a code of at least length bits (1 ... 16), as _IppHuffDecode. */
+int32_t _IppDecodeLongBits(int32_t length, const IjHuffDecTable *table, IjBitReader *reader);
+
+/* Entry s: 1 - 2^s, what turns a received s-bit value below 2^(s-1) into
+ * its negative value. */
+extern const int32_t _nLowestCoef[16];
+
+IjStatus ippiDecodeHuffman_Direct_JPEG_1u16s(const uint8_t *buffer, int32_t *position,
+                                             int16_t *block, int16_t *dcPred, int32_t *marker,
+                                             uint32_t *acc, int32_t *bits,
+                                             const IjHuffDecTable *dcTable,
+                                             const IjHuffDecTable *acTable);
+/* The progressive decoders change only what their pass codes: the caller
+ * zeroes the blocks before a frame's first scan.  A DC refinement bit that
+ * the data no longer holds counts as the end of the data. */
+IjStatus ippiDecodeHuffman_Direct_JPEG_DCFirst_1u16s(const uint8_t *buffer, int32_t *position,
+                                                     int16_t *block, int16_t *dcPred,
+                                                     int32_t *marker, uint32_t *acc, int32_t *bits,
+                                                     int32_t al, const IjHuffDecTable *dcTable);
+IjStatus ippiDecodeHuffman_Direct_JPEG_DCRefine_1u16s(const uint8_t *buffer, int32_t *position,
+                                                      int16_t *block, int32_t *marker,
+                                                      uint32_t *acc, int32_t *bits, int32_t al);
+IjStatus ippiDecodeHuffman_Direct_JPEG_ACFirst_1u16s(const uint8_t *buffer, int32_t *position,
+                                                     int16_t *block, int32_t *eobRun,
+                                                     int32_t *marker, uint32_t *acc, int32_t *bits,
+                                                     int32_t ss, int32_t se, int32_t al,
+                                                     const IjHuffDecTable *acTable);
+IjStatus ippiDecodeHuffman_Direct_JPEG_ACRefine_1u16s(const uint8_t *buffer, int32_t *position,
+                                                      int16_t *block, int32_t *eobRun,
+                                                      int32_t *marker, uint32_t *acc, int32_t *bits,
+                                                      int32_t ss, int32_t se, int32_t al,
+                                                      const IjHuffDecTable *acTable);
+
+/* Symbol frequencies: each counter adds 1 to freq[symbol] for every symbol
+ * the encoder of the same name would write, with the same bookkeeping of
+ * predictors, end-of-band runs and pending correction bits.  A table has 257
+ * counters (entry 256 is the slot ippiHuffmanTableSpecInit_JPEG_8u reserves).
+ * The progressive counters refuse what their encoders refuse (IJ_STS_ARG). */
+IjStatus ippiGetHuffmanFREQ_JPEG_16s(const int16_t *block, int32_t *dcFreq, int32_t *acFreq,
+                                     int16_t *dcPred);
+IjStatus ippiGetHuffmanFREQ_JPEG_DCFirst_16s(const int16_t *block, int32_t *dcFreq, int16_t *dcPred,
+                                             int32_t al);
+IjStatus ippiGetHuffmanFREQ_JPEG_ACFirst_16s(const int16_t *block, int32_t *acFreq, int32_t *eobRun,
+                                             int32_t ss, int32_t se, int32_t al);
+/* scratch: IJ_REFINE_SCRATCH_BYTES, as for the refinement encoder. */
+IjStatus ippiGetHuffmanFREQ_JPEG_ACRefine_16s(const int16_t *block, int32_t *acFreq,
+                                              int32_t *eobRun, uint8_t *scratch,
+                                              int32_t *pendingBits, int32_t ss, int32_t se,
+                                              int32_t al);
+/* Counts a pending run at the end of a scan and clears it; the caller drops
+ * its pending correction-bit count with it. */
+IjStatus ippiGetHuffmanFREQ_JPEG_ACFinal(int32_t *eobRun, int32_t *acFreq);
+
 #ifdef __cplusplus
 }
 #endif
