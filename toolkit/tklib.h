@@ -29,6 +29,70 @@ extern bool LibInitialized;
 extern word ApplID;
 extern int TAP_TableIndex;
 
+// ---- plug-in files and the loaded plug-ins ------------------------------------
+// A plug-in file's identity, from its ELF sections.
+struct tTAPInfo {
+  uint32_t TAPID;
+  dword Date; // build date as an MJD, 0 when not given
+  char TAPName[64];
+  char AuthorName[64];
+  char Description[128];
+};
+constexpr int kTAPTableEntries = 16;
+constexpr int kTAPPathSize = 512; // room for a plug-in file's absolute path
+
+// The ELF reader.  Its state holds the header and section headers in the
+// ELF32 layout (ELF64 files are turned into it as they are read).
+constexpr int kELFHeaderSize = 52, kELFSectionHeaderSize = 40;
+constexpr uint32_t kELFStringTable = 3, kELFNoBits = 8;
+extern int fTAP;
+extern byte ELFHeader[kELFHeaderSize];
+extern byte *SectionHeaders;
+extern char *shstrtab;
+bool ELFOpenFile(const char *FileName);
+bool ELFOpenAbsFile(const char *Path);
+bool ELFReadELFHeader();
+bool ELFReadSectionHeaders();
+bool ELFReadShstrtabSection();
+int ELFGetSectionIndex(const char *Name);
+uint32_t ELFSectionSize(int Index);
+bool ELFReadDWORD(int Index, uint32_t *Destination);
+// Reads the section's contents, at most Size bytes; the bytes read, or -1.
+int32_t ELFReadData(int Index, void *Destination, dword Size);
+void ELFCleanup();
+
+bool HDD_TAP_GetInfo(const char *FileName, tTAPInfo *Info);
+bool HDD_TAP_GetInfoByAbsPath(const char *AbsolutePath, tTAPInfo *Info);
+// Destination holds kTAPPathSize bytes.
+bool HDD_GetAbsolutePathByTypeFile(const void *FileRecord, char *Destination);
+uint32_t HDD_TAP_GetIDByIndex(int Index);
+int HDD_TAP_GetIndexByID(uint32_t ID);
+bool HDD_TAP_isRunning(uint32_t ID);
+dword HDD_TAP_SendEvent(uint32_t ID, bool AllowAbort, word Event, dword Param1, dword Param2);
+
+// The request channel between plug-ins: the opener allocates the record,
+// hands it to the addressed plug-in as event 0xFFF (first parameter) and
+// releases it when it closes the channel.
+struct TYPE_TAPCOM {
+  dword Magic;
+  dword Version;
+  dword Reserved1;
+  dword FromID;
+  dword ToID;
+  dword Status;
+  dword ServiceID;
+  dword Param1;
+  dword Param2;
+  dword Reserved2[2];
+};
+static_assert(sizeof(void *) != 4 || sizeof(TYPE_TAPCOM) == 44, "the receiver's channel record");
+typedef void *TAPCOM_Channel;
+constexpr dword kTAPCOMMagic = 0x14011965, kTAPCOMVersion = 14;
+constexpr dword TAPCOM_Status_SERVER_NOT_AVAILABLE = 1;
+TAPCOM_Channel TAPCOM_OpenChannel(uint32_t ID, dword Service, dword Param1, dword Param2);
+void TAPCOM_CloseChannel(TAPCOM_Channel Channel);
+bool isValidChannel(TAPCOM_Channel Channel);
+
 constexpr int kFirmwareDatRecordSize = 348;
 constexpr int kFirmwareDatRecordsOffset = 20;
 constexpr uint32_t kFirmwareDatMagic = 0x12345678;
@@ -332,6 +396,44 @@ void OSDCalcIndices();
 bool OSDMenuEvent(word *Event, dword *Param1, dword *Param2);
 
 // ---- on-screen keyboard -----------------------------------------------------
+constexpr int kKeyboardButtons = 20;
+constexpr int kKeyboardKeys = 29; // 26 characters, Space, Backspace, OK
+constexpr int kKeyboardSets = 7;
+constexpr uint32_t kRemoteDirectModeID = 0x8E0A4230; // the companion remote plug-in
+struct tOSDMenuKeyboard_Button {
+  uint32_t Line; // 1..3
+  uint32_t IconIndex;
+  char Text[20];
+};
+extern char *OSDMenuKeyboard_StringVarOrig;
+extern char *OSDMenuKeyboard_StringVar;
+extern uint32_t OSDMenuKeyboard_StringMaxLen;
+extern char *OSDMenuKeyboard_Title;
+extern int32_t OSDMenuKeyboard_CursorPosition;
+extern int32_t OSDMenuKeyboard_TextStartPosition;
+extern int32_t KeyPadPosition;
+extern int32_t KeyPadMode;
+extern word OSDMenuKeyboard_rgn;
+extern bool OSDMenuKeyboard_GUIInitialized;
+extern bool OSDMenuKeyboard_ReturnToNormal;
+extern tOSDMenuKeyboard_Button OSDMenuKeyboard_Buttons[kKeyboardButtons];
+extern uint32_t OSDMenuKeyboard_NrButtons;
+extern uint32_t OSDMenuKeyboard_ButtonsX[3];
+extern const char Keypad[kKeyboardSets][26][2];
+
+// False when the heap could not give the work copy: no keyboard is set up.
+bool OSDMenuKeyboard_Setup(const char *Title, char *Text, dword MaxLength);
+void OSDMenuKeyboard_LegendButton(dword Line, dword IconIndex, const char *Text);
 int OSDMenuKeyboard_EventHandler(word *Event, dword *Param1, dword *Param2);
+void OSDMenuKeyboard_SaveAndFinish();
+void OSDMenuKeyboard_Finish();
+void OSDMenuKeyboard_CursorLeft();
+void OSDMenuKeyboard_CursorRight();
+void OSDMenuKeyboard_CursorEnd();
+void OSDMenuKeyboard_DeleteLeft();
+void OSDMenuKeyboard_DeleteRight();
+void OSDMenuKeyboard_Draw();
+void OSDMenuKeyboard_DrawLegendButton(dword Line, dword IconIndex, const char *Text);
+void OSDMenuKeyboard_TMSRemoteDirectMode(bool On);
 
 #endif
