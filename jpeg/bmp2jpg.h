@@ -1,0 +1,31 @@
+// bmp2jpg.h - a bitmap read with ReadDIBFile converted into a JPEG file, in
+// the same two builds as dib.h (firmware calls, or stdio with DIB_STDIO).
+#pragma once
+
+#include "dib.h"
+#include "ijenc.h"
+
+// What one conversion is asked to do; jpgcmd fills it from its command line.
+struct ConvertSettings {
+  int32_t quality;
+  int32_t restartInterval; // MCUs between restart markers, 0 for none
+  int32_t mode;
+  int32_t sampling;  // 0 = 4:4:4, 1 = 4:2:2, 2 = 4:1:1
+  int32_t format;    // kept for the command line, not used by the encoder
+  int32_t direction; // 1 = BMP to JPEG, 2 = JPEG to BMP, -1 = neither
+};
+
+inline namespace DIB_BUILD {
+
+// The stream buffer never has fewer bytes than this, however small the
+// bitmap: the head and tables alone take several hundred.
+constexpr uint32_t kMinStreamBytes = 10240;
+
+// Encodes the bitmap top row first and writes the whole JPEG stream to the
+// file from offset 0.  1 on success; 0 when the encoder refused the bitmap
+// or the settings, the stream did not fit its buffer, memory was short or
+// the write fell short.
+int32_t BMPtoJPEG(int32_t quality, int32_t restartInterval, int32_t mode, int32_t sampling,
+                  const DibImage *dib, DibFile *file);
+
+} // namespace DIB_BUILD

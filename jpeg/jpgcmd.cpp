@@ -1,0 +1,169 @@
+// jpgcmd.cpp - the desktop converter: jpgcmd source.bmp target.jpg [-X=value ...].
+// Errors are one line on standard output each; the exit status is 0 only
+// when the JPEG was written, so that scripts can tell a failed conversion.
+#include <ctype.h>
+#include <errno.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include "bmp2jpg.h"
+
+namespace {
+
+// Texts the user sees, exactly as they have always read.
+const char kUsage[] = "Command Error 1!";
+const char kNoPair[] = "Command Error 2!";
+const char kNoSource[] = "Source file cannot be read! ";
+const char kNoTarget[] = "Destination file cannot be created! ";
+const char kReadError[] = "Source file read error.";
+const char kWriteError[] = "Destination file write error.";
+
+// The last three letters name the kind of a file, in either case.
+bool EndsIn(const char *name, const char *suffix) {
+  const size_t n = strlen(name);
+  if (n < 3) return false;
+  for (int i = 0; i < 3; ++i)
+    if (tolower(static_cast<unsigned char>(name[n - 3 + i])) != suffix[i]) return false;
+  return true;
+}
+
+// A decimal number as "%d" reads it; false without digits or beyond int.
+bool Number(const char *text, int32_t *value) {
+  char *end = nullptr;
+  errno = 0;
+  const long v = strtol(text, &end, 10);
+  if (end == text || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
+  *value = int32_t(v);
+  return true;
+}
+
+// One option; a value that is out of range (or no number) falls back to the
+// default with a message, it never stops the conversion.
+void GetParamValue(char letter, const char *text, ConvertSettings *s) {
+  int32_t v = 0;
+  const bool number = Number(text, &v);
+  switch (tolower(static_cast<unsigned char>(letter))) {
+  case 'q':
+    if (number && v >= 1 && v <= 100) {
+      s->quality = v;
+    } else {
+      puts("-q error, using defualt value (50).");
+      s->quality = 50;
+    }
+    break;
+  case 'i':
+    if (number && v >= 0) {
+      s->restartInterval = v;
+    } else {
+      puts("-i error, using defualt value (0).");
+      s->restartInterval = 0;
+    }
+    break;
+  case 'm':
+    if (number && (v == 0 || v == 1)) {
+      s->mode = v == 0 ? 1 : 4;
+    } else {
+      puts("-m error, using defualt value (0).");
+      s->mode = 1;
+    }
+    break;
+  case 's':
+    if (number && (v == 411 || v == 422 || v == 444)) {
+      s->sampling = v == 411 ? IJ_SAMPLING_411 : v == 422 ? IJ_SAMPLING_422 : IJ_SAMPLING_444;
+    } else {
+      puts("-s error, using defualt value (411).");
+      s->sampling = IJ_SAMPLING_411;
+    }
+    break;
+  case 'd': {
+    static const int32_t kFormats[] = {3, 5, 9, 17};
+    if (number && v >= 0 && v <= 3) {
+      s->format = kFormats[v];
+    } else {
+      puts("-d error, using defualt value (0).");
+      s->format = 3;
+    }
+    break;
+  }
+  default:
+    break;
+  }
+}
+
+// args[0] and args[1] are the file names, the rest options.  Returns 1 when
+// the pair is a conversion we know.
+int ParseCmd(int count, char **args, ConvertSettings *s) {
+  if (args[0][0] == '\0' || args[1][0] == '\0') return 0;
+  s->direction = -1;
+  const bool bmpSource = EndsIn(args[0], "bmp"), jpgSource = EndsIn(args[0], "jpg");
+  const bool bmpTarget = EndsIn(args[1], "bmp"), jpgTarget = EndsIn(args[1], "jpg");
+  if (bmpSource && jpgTarget) {
+    s->direction = 1;
+  } else if (jpgSource && bmpTarget) {
+    s->direction = 2;
+  } else {
+    return 0;
+  }
+  for (int i = 2; i < count; ++i) {
+    const char *a = args[i];
+    if (a[0] != '-' || a[1] == '\0' || a[2] != '=') continue;
+    GetParamValue(a[1], a + 3, s);
+  }
+  return 1;
+}
+
+// Closes what is open and takes back a target that holds no good JPEG.  Only
+// an ordinary file is removed: a device named as the target stays.
+int Fail(const char *message, FILE *in, FILE *out, const char *target, bool removeTarget,
+         DibImage *dib) {
+  puts(message);
+  if (in) fclose(in);
+  if (out) fclose(out);
+  struct stat st;
+  if (removeTarget && stat(target, &st) == 0 && S_ISREG(st.st_mode)) remove(target);
+  DestoryDIB(dib);
+  return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 3) {
+    puts(kUsage);
+    return 1;
+  }
+  ConvertSettings s = {50, 0, 1, IJ_SAMPLING_411, 5, 1};
+  ParseCmd(argc - 1, argv + 1, &s);
+  const char *source = argv[1], *target = argv[2];
+  DibImage dib;
+  memset(&dib, 0, sizeof dib);
+
+  // Both files are opened before anything is checked, so the messages come
+  // in that order.  The target is truncated only when it is about to be
+  // written: a pair we do not convert leaves an existing file as it was, and
+  // a target we made just for the check is taken away again.
+  FILE *in = fopen(source, "rb");
+  if (!in) return Fail(kNoSource, nullptr, nullptr, target, false, &dib);
+  FILE *probe = fopen(target, "rb");
+  const bool existed = probe != nullptr;
+  if (probe) fclose(probe);
+  const bool convert = s.direction == 1;
+  FILE *out = fopen(target, convert ? "wb" : "ab");
+  if (!out) return Fail(kNoTarget, in, nullptr, target, false, &dib);
+  if (!convert) return Fail(kNoPair, in, out, target, !existed, &dib);
+
+  // From here on the target has been truncated: after a failure it holds
+  // no picture, and is removed rather than left looking like one.
+  if (!ReadDIBFile(&dib, in)) return Fail(kReadError, in, out, target, true, &dib);
+  if (!BMPtoJPEG(s.quality, s.restartInterval, s.mode, s.sampling, &dib, out))
+    return Fail(kWriteError, in, out, target, true, &dib);
+  fclose(in);
+  const bool closed = fclose(out) == 0;
+  DestoryDIB(&dib);
+  if (!closed) return Fail(kWriteError, nullptr, nullptr, target, true, &dib);
+  puts("");
+  return 0;
+}
