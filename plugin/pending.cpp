@@ -7,11 +7,3 @@
 int32_t StartRename(const char *) {
   return 0;
 }
-
-// STUB: the BMP-to-JPEG conversion comes with the JPEG encoder's bitmap front
-// end.  Until then the BMP+JPG target writes the BMP and logs the JPEG step
-// as not available.
-int bmptojpg(const char *, const char *target) {
-  WriteLog("= JPEG conversion not available yet, %s not written\n", target);
-  return -1;
-}
