@@ -9,7 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 packages=(cmake ninja-build make g++ pkg-config git
   zlib1g-dev libpng-dev libjpeg62-turbo-dev googletest
   g++-mipsel-linux-gnu qemu-user
-  clang-format libfreetype-dev fonts-dejavu-core pngcheck)
+  clang-format libfreetype-dev fonts-dejavu-core pngcheck libjpeg-turbo-progs)
 mips_packages=(zlib1g-dev zlib1g libpng-dev libpng16-16 libjpeg62-turbo-dev libjpeg62-turbo)
 
 as_root() {
