@@ -2,6 +2,7 @@
 // dispatch of the firmware's events.
 #include "Velumo.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "tklib.h"
@@ -71,6 +72,9 @@ void MyInit() {
 
 void MyFinish(word event) {
   WriteDebugLog("> Finalization\n");
+  // A stop request may come while the rename keyboard is open; it goes with
+  // the plug-in (nothing happens when none is open).
+  OSDMenuKeyboard_Finish();
   // Every menu level goes, not only the one open now (the list lies below
   // the detail view, and below a directory change).
   while (OSDMenuPop()) {
@@ -164,9 +168,32 @@ static dword LogoDetailKey(dword key) {
   }
 }
 
+// A new name must stay one file of this folder and must not take the place
+// of another file: such a name is refused and the file keeps its name.
+static bool RenameRefused() {
+  const bool unchanged = strcmp(Text, logofile) == 0;
+  if (!Text[0] || strchr(Text, '/') || strcmp(Text, ".") == 0 || strcmp(Text, "..") == 0) {
+    WriteLog("= Not renaming <%s>: <%s> is no file name\n", logofile, Text);
+    snprintf(buf, sizeof buf, "%s",
+             Lang("Ung\xFCltiger Name - nicht umbenannt", "Invalid name - not renamed"));
+  } else if (!unchanged && TAP_Hdd_Exist(Text)) {
+    WriteLog("= Not renaming <%s>: <%s> already exists\n", logofile, Text);
+    snprintf(buf, sizeof buf,
+             Lang("%s existiert bereits - nicht umbenannt", "%s already exists - not renamed"),
+             Text);
+  } else {
+    return false;
+  }
+  ChangeState(MS_Filelist);
+  ShowFilelistMenu(currentDir, LOGO_FILTER);
+  ShowFilelistMenuButtons(0, buf);
+  return true;
+}
+
 static void CompleteRename() {
-  WriteLog("Renaming <%s> to <%s>\n", logofile, Text);
   TAP_Hdd_ChangeDir(currentDir);
+  if (RenameRefused()) return;
+  WriteLog("Renaming <%s> to <%s>\n", logofile, Text);
   TAP_Hdd_Rename(logofile, Text);
   ChangeState(MS_Filelist);
   SetStatus("Aktualisiere Liste ...", "Refreshing list ...");

@@ -14,7 +14,8 @@ extern "C" {
 
 TAP_SECTION("._tap_header")
 const unsigned char __tap_Header__[32] = {'T', 'F', 'A', 'P', 'M', 'I', 'P', 'S', 16, 0, 0, 0};
-TAP_SECTION("._tap_id") const uint32_t __tap_ud__ = 0x81AFFE27;
+// extern: the toolkit reads the identifier to sign its channel requests.
+TAP_SECTION("._tap_id") extern const uint32_t __tap_ud__ = 0x81AFFE27;
 TAP_SECTION("._tap_program_name") const char __tap_program_name__[64] = PROGRAM_NAME;
 TAP_SECTION("._tap_program_version") const char __tap_program_version__[64] = PROGRAM_VERSION;
 TAP_SECTION("._tap_author_name") const char __tap_author_name__[64] = "The Velumo developers";

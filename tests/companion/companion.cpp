@@ -13,7 +13,7 @@ extern "C" {
 
 TAP_SECTION("._tap_header")
 const unsigned char __tap_Header__[32] = {'T', 'F', 'A', 'P', 'M', 'I', 'P', 'S', 16, 0, 0, 0};
-TAP_SECTION("._tap_id") const uint32_t __tap_ud__ = kRemoteDirectModeID;
+TAP_SECTION("._tap_id") extern const uint32_t __tap_ud__ = kRemoteDirectModeID;
 TAP_SECTION("._tap_program_name") const char __tap_program_name__[64] = "Companion";
 TAP_SECTION("._tap_program_version") const char __tap_program_version__[64] = "V1.0";
 TAP_SECTION("._tap_author_name") const char __tap_author_name__[64] = "The Velumo developers";

@@ -78,10 +78,13 @@ TEST_F(Lifecycle, ExitKeyZeroLeavesOnlyTheStopRequest) {
 
 TEST_F(Lifecycle, UnhandledKeysGoBackToTheFirmwareUnchanged) {
   exitkey = 40;
-  for (dword key : {dword(RKEY_White), dword(RKEY_Mute), dword(0x1004A)}) EXPECT_EQ(key, Key(key));
+  for (dword key : {dword(RKEY_Mute), dword(0x1004A)}) EXPECT_EQ(key, Key(key));
   // Other events in the list are not the plug-in's either.
   EXPECT_EQ(1, Sim_PluginRunning(slot_));
   EXPECT_EQ(MS_Filelist, myState);
+  // White opens the rename keyboard and goes on to the firmware as well.
+  EXPECT_EQ(dword(RKEY_White), Key(RKEY_White));
+  EXPECT_EQ(MS_Rename, myState);
 }
 
 TEST_F(Lifecycle, DetailViewTogglesItsOptions) {
@@ -123,8 +126,9 @@ TEST_F(Lifecycle, ClosingTheKeyboardRenamesTheFile) {
   strcpy(currentDir, "/ProgramFiles");
   strcpy(logofile, "old.png");
   strcpy(Text, "new.png");
+  ASSERT_TRUE(OSDMenuKeyboard_Setup("", Text, 100));
   ChangeState(MS_Rename);
-  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_EQ(0u, Sim_DeliverEvent(EVT_KEYBOARD, 13, 0)); // Enter saves
   EXPECT_EQ(MS_Filelist, myState);
   EXPECT_FALSE(HostExists(Host("/ProgramFiles/old.png")));
   std::string bytes;
@@ -175,7 +179,6 @@ TEST_F(SecondRemote, KeysAreExchangedBeforeThePluginSeesThem) {
   EXPECT_NE(dword(&TAP_EventHandler), _tapTask[slot_ * 11 + 5]);
   EXPECT_EQ(dword(&KeyTranslateHook), _tapTask[slot_ * 11 + 5]);
   // Not consumed: the firmware gets the translated code.
-  EXPECT_EQ(dword(RKEY_White), Key(RKEY_Ab));
   EXPECT_EQ(dword(RKEY_VFormat), Key(RKEY_ChUp));
   EXPECT_EQ(dword(RKEY_Info), Key(RKEY_Info));
   // The remote's "V+" key arrives as the red one: the list sorts by name.
@@ -187,6 +190,8 @@ TEST_F(SecondRemote, KeysAreExchangedBeforeThePluginSeesThem) {
   bgcolor = 0xFF101010;
   EXPECT_EQ(0u, Key(RKEY_VolUp));
   EXPECT_EQ(0u, bgcolor);
+  // White is not the detail view's (on the list it opens the rename keyboard).
+  EXPECT_EQ(dword(RKEY_White), Key(RKEY_Ab));
   EXPECT_EQ(0u, Key(RKEY_Stop)); // the exit key is the same on both
   EXPECT_EQ(0, Sim_PluginRunning(slot_));
 }
