@@ -3,7 +3,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-mips test test-native test-mips demo fuzz format clean generate
+.PHONY: all deps build build-mips test test-native test-mips test-asan demo fuzz format clean generate
 
 all: build
 
@@ -29,6 +29,15 @@ test-mips: build-mips
 	ctest --test-dir build-mips --output-on-failure -j $(JOBS)
 
 test: test-native test-mips
+
+# The native tests again, under AddressSanitizer and UndefinedBehaviorSanitizer.
+build-asan/build.ninja:
+	cmake -S . -B build-asan -G Ninja -DVELUMO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+
+test-asan: deps build-asan/build.ninja
+	cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 demo: build
 	bash tools/demo.sh build
@@ -59,4 +68,4 @@ generate:
 	build/generate/mkgfx $(CARLITO)/Carlito-Bold.ttf toolkit/gfx build/generate/graphics.png
 
 clean:
-	rm -rf build build-mips build-fuzz
+	rm -rf build build-mips build-fuzz build-asan

@@ -39,8 +39,14 @@ static void SaveRaw(const char *dir, const char *file, const char *ext) {
   TAP_Hdd_Create(file, ATTR_NORMAL);
   TYPE_File *f = TAP_Hdd_Fopen(file);
   if (!f) return;
-  WriteRawLogo(f, ext);
+  const bool written = WriteRawLogo(f, ext);
   TAP_Hdd_Fclose(f);
+  // A file that is not all there is no logo: it goes again.
+  if (!written) {
+    TAP_Hdd_Delete(file);
+    WriteLog("= Saving channel logofile %s/%s failed\n", dir, file);
+    return;
+  }
   WriteLog("= Saved channel logofile %s/%s\n", dir, file);
 }
 
@@ -66,6 +72,14 @@ static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const cha
   }
   if (TAP_Hdd_ChangeDir(dir)) {
     const bool saved = SaveBitmap(bmp, int(logoW), int(logoH), pixels);
+    // No half-written bitmap stays behind (only a file is removed, never a
+    // folder that stood in the way).
+    if (!saved) {
+      if (TYPE_File *f = TAP_Hdd_Fopen(bmp)) {
+        TAP_Hdd_Fclose(f);
+        TAP_Hdd_Delete(bmp);
+      }
+    }
     WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, bmp, saved ? 1 : 0);
     if (target == 4 && saved && TAP_Hdd_ChangeDir(dir)) {
       const int rc = bmptojpg(bmp, jpg);
