@@ -72,23 +72,33 @@ void PngWrite(png_structp p, png_bytep data, png_size_t n) {
 }
 void PngFlush(png_structp) {}
 
-std::string Png(const Logo &l) {
+// colourType 0, 2, 4 or 6, depth 8 or 16.
+std::string Png(const Logo &l, int colourType = 6, int depth = 8) {
   std::string out;
   png_structp p = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(p);
   if (setjmp(png_jmpbuf(p))) return "";
   png_set_write_fn(p, &out, PngWrite, PngFlush);
-  png_set_IHDR(p, info, l.w, l.h, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+  png_set_IHDR(p, info, l.w, l.h, depth, colourType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(p, info);
-  std::vector<uint8_t> row(size_t(l.w) * 4);
+  const int channels = colourType == 0 ? 1 : colourType == 2 ? 3 : colourType == 4 ? 2 : 4;
+  std::vector<uint8_t> row(size_t(l.w) * channels * (depth / 8));
   for (int y = 0; y < l.h; ++y) {
+    size_t o = 0;
     for (int x = 0; x < l.w; ++x) {
       const uint32_t v = l.px[size_t(y) * l.w + x];
-      row[x * 4] = uint8_t(v >> 16);
-      row[x * 4 + 1] = uint8_t(v >> 8);
-      row[x * 4 + 2] = uint8_t(v);
-      row[x * 4 + 3] = uint8_t(v >> 24);
+      const uint8_t r = uint8_t(v >> 16), g = uint8_t(v >> 8), b = uint8_t(v), a = uint8_t(v >> 24);
+      const uint8_t grey = uint8_t((r * 30 + g * 59 + b * 11) / 100);
+      uint8_t samples[4] = {r, g, b, a};
+      int n = 4;
+      if (colourType == 0) samples[0] = grey, n = 1;
+      if (colourType == 2) n = 3;
+      if (colourType == 4) samples[0] = grey, samples[1] = a, n = 2;
+      for (int i = 0; i < n; ++i) {
+        row[o++] = samples[i];
+        if (depth == 16) row[o++] = samples[i]; // the same value in both bytes
+      }
     }
     png_write_row(p, row.data());
   }
@@ -161,35 +171,62 @@ int main(int argc, char **argv) {
     return 2;
   }
   const std::string disk = argv[1];
-  const std::string logos = disk + "/ProgramFiles/Settings/Logos/trans-black/169";
-  if (!MakeDirs(logos) || !MakeDirs(disk + "/ProgramFiles/Settings/Logos/3pg/169") ||
-      !MakeDirs(logos + "/Radio")) {
+  const std::string settings = disk + "/ProgramFiles/Settings";
+  const std::string logos = settings + "/Logos/trans-black/169";
+  const std::string more = settings + "/Logos/3pg/169";
+  if (!MakeDirs(logos + "/Radio") || !MakeDirs(logos + "/Archiv") || !MakeDirs(more) ||
+      !MakeDirs(settings + "/Velumo")) {
     fprintf(stderr, "mksample: cannot create the folders in %s\n", disk.c_str());
     return 1;
   }
-  const struct {
-    const char *name;
+  enum Kind { Raw16, Raw32, PngFile, BmpFile, JpgFile };
+  struct File {
+    std::string path;
     Logo logo;
-    int kind; // 0 raw16, 1 raw32, 2 png, 3 bmp, 4 jpg
-  } files[] = {
-      {"Blue One.qtl", Draw(54, 34, 0xFF1040C0, 0xFFF0C020, true), 0},
-      {"Green Two.qtl32", Draw(54, 34, 0xFF108040, 0x80FFFFFF, true), 1},
-      {"Red Three.bll", Draw(60, 40, 0xFFC01020, 0xFF101010, false), 0},
-      {"Violet Four.png", Draw(120, 80, 0xFF7020A0, 0xC0FFE000, true), 2},
-      {"Orange Five.bmp", Draw(50, 30, 0xFFE07010, 0xFF000000, false), 3},
-      {"Teal Six.jpg", Draw(160, 100, 0xFF108080, 0xFFFFFFFF, false), 4},
-      {"Radio/Night Seven.ibl", Draw(50, 30, 0xFF202060, 0xFFE0E0E0, true), 0},
+    Kind kind;
+    int colourType, depth;
   };
-  for (const auto &f : files) {
-    const std::string bytes = f.kind == 0   ? Raw(f.logo, false)
-                              : f.kind == 1 ? Raw(f.logo, true)
-                              : f.kind == 2 ? Png(f.logo)
-                              : f.kind == 3 ? Bmp(f.logo)
-                                            : Jpeg(f.logo);
-    if (bytes.empty() || !Write(logos + "/" + f.name, bytes)) {
-      fprintf(stderr, "mksample: cannot write %s\n", f.name);
+  const std::vector<File> files = {
+      {logos + "/Alpha One.bll", Draw(60, 40, 0xFFC01020, 0xFF101010, false), Raw16, 0, 0},
+      {logos + "/Alpha Two.bll32", Draw(60, 40, 0xFFB02040, 0x80FFFFFF, true), Raw32, 0, 0},
+      {logos + "/\xC4rzte TV.qtl", Draw(54, 34, 0xFF1040C0, 0xFFF0C020, true), Raw16, 0, 0},
+      {logos + "/Bayern Eins.qtl32", Draw(54, 34, 0xFF108040, 0x80FFFFFF, true), Raw32, 0, 0},
+      {logos + "/Comedy.qsl", Draw(36, 22, 0xFFE0A000, 0xFF202020, false), Raw16, 0, 0},
+      {logos + "/Comedy Plus.qsl32", Draw(36, 22, 0xFFE06000, 0xC0202020, true), Raw32, 0, 0},
+      {logos + "/Doku.ibl", Draw(50, 30, 0xFF606060, 0xFF00C0FF, false), Raw16, 0, 0},
+      {logos + "/Doku HD.ibl32", Draw(50, 30, 0xFF505070, 0x8000C0FF, true), Raw32, 0, 0},
+      {logos + "/\xD6"
+               "ffentlich.png",
+       Draw(120, 80, 0xFF7020A0, 0xC0FFE000, true), PngFile, 6, 8},
+      {logos + "/Grau.png", Draw(60, 40, 0xFF808080, 0xFFFFFFFF, false), PngFile, 0, 8},
+      {logos + "/Grau Alpha.png", Draw(60, 40, 0xFF404040, 0x80FFFFFF, true), PngFile, 4, 8},
+      {logos + "/Nachrichten.png", Draw(60, 40, 0xFF0050A0, 0xFFE0E0E0, false), PngFile, 2, 8},
+      {logos + "/Nachrichten 16.png", Draw(60, 40, 0xFF0070C0, 0xC0E0E0E0, true), PngFile, 6, 16},
+      {logos + "/Orange.bmp", Draw(50, 30, 0xFFE07010, 0xFF000000, false), BmpFile, 0, 0},
+      {logos + "/Teal Sechs.jpg", Draw(160, 100, 0xFF108080, 0xFFFFFFFF, false), JpgFile, 0, 0},
+      {logos + "/\x05Zeta.qtl", Draw(54, 34, 0xFF202060, 0xFFE0E0E0, true), Raw16, 0, 0},
+      {logos + "/Radio/Nacht.ibl", Draw(50, 30, 0xFF202060, 0xFFE0E0E0, true), Raw16, 0, 0},
+      {more + "/Zwei.qtl", Draw(54, 34, 0xFF600020, 0xFFFFC0C0, true), Raw16, 0, 0},
+  };
+  for (const File &f : files) {
+    const std::string bytes = f.kind == Raw16     ? Raw(f.logo, false)
+                              : f.kind == Raw32   ? Raw(f.logo, true)
+                              : f.kind == PngFile ? Png(f.logo, f.colourType, f.depth)
+                              : f.kind == BmpFile ? Bmp(f.logo)
+                                                  : Jpeg(f.logo);
+    if (bytes.empty() || !Write(f.path, bytes)) {
+      fprintf(stderr, "mksample: cannot write %s\n", f.path.c_str());
       return 1;
     }
+  }
+  // A directory list of three folders, the name sort, and debug lines.
+  const std::string ini = "Path01=/ProgramFiles/Settings/Logos/trans-black/169\r\n"
+                          "Path02=/ProgramFiles/Settings/Logos/3pg/169\r\n"
+                          "Path03=/ProgramFiles/Settings/Logos/trans-black/169/Radio\r\n"
+                          "PathCur=1\r\nSort=2\r\nDebug=1\r\n";
+  if (!Write(settings + "/Velumo/Velumo.ini", ini)) {
+    fprintf(stderr, "mksample: cannot write the settings\n");
+    return 1;
   }
   return 0;
 }
