@@ -32,7 +32,7 @@ test: test-native test-mips
 
 # The native tests again, under AddressSanitizer and UndefinedBehaviorSanitizer.
 build-asan/build.ninja:
-	cmake -S . -B build-asan -G Ninja -DVELUMO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake -S . -B build-asan -G Ninja -DVELUMO_SANITIZE=ON $(CMAKE_FLAGS)
 
 test-asan: deps build-asan/build.ninja
 	cmake --build build-asan -j $(JOBS)

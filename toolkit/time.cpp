@@ -1,5 +1,6 @@
 // time.cpp - the firmware's local time packed into one word, and time stamps.
 #include <stdio.h>
+#include <string.h>
 
 #include "tklib.h"
 
@@ -47,6 +48,8 @@ char *TimeFormat(dword DateTime, byte Seconds, int Format) {
     text[0] = '\0';
     break;
   }
-  snprintf(sTimeStamp, sizeof sTimeStamp, "%s", text);
+  const size_t n = strnlen(text, sizeof sTimeStamp - 1);
+  memcpy(sTimeStamp, text, n);
+  sTimeStamp[n] = '\0';
   return sTimeStamp;
 }
