@@ -263,7 +263,7 @@ check "install: the library holds the 27 units, nothing else" test "$objects" = 
 flags=$(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" pkg-config --cflags --libs ijenc)
 rc=$?
 check "pkg-config knows ijenc" test "$rc" = 0
-$cc -o pc_example "$here/ijenc_example.c" $flags 2>"$work/cc.err"
+$cc -o pc_example "$here/ijenc_example.c" $flags ${EXTRA_LDFLAGS:-} 2>"$work/cc.err"
 rc=$? out=$(cat "$work/cc.err")
 check "pkg-config: example builds" test "$rc" = 0
 $emu ./pc_example pc.jpg >/dev/null

@@ -47,7 +47,7 @@ std::string BmpOverBlack(uint32_t w, uint32_t h, const std::vector<uint32_t> &px
   const uint32_t row = (w * 3 + 3) / 4 * 4;
   auto le = [](uint32_t v, int n) {
     std::string s;
-    for (int i = 0; i < n; ++i) s += char(v >> (8 * i));
+    for (int i = 0; i < n; ++i) s += char(i < 4 ? v >> (8 * i) : 0);
     return s;
   };
   std::string s = "BM" + le(row * h + 54, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(w, 4) +
