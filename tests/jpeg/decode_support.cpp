@@ -239,8 +239,8 @@ std::vector<uint8_t> EncodeProgressive(const Blocks &blocks, int bw, int bh,
       ijWrite_DHT(0, 1, d.counts, d.values, &s);
       ac = EncTable(d);
     }
-    IjScanSpec spec = {sc.ss, sc.se, sc.ah, sc.al, 1, {&comp, nullptr, nullptr, nullptr}};
-    ijWrite_SOS(&spec, &s);
+    IjScanSpec scan = {sc.ss, sc.se, sc.ah, sc.al, 1, {&comp, nullptr, nullptr, nullptr}};
+    ijWrite_SOS(&scan, &s);
     int16_t pred = 0;
     int32_t run = 0, pending = 0;
     for (size_t b = 0; b < blocks.size() / 64; ++b) {

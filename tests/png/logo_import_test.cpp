@@ -36,12 +36,12 @@ protected:
 };
 
 std::string Png(int type, int depth, uint32_t w, uint32_t h, const std::vector<uint8_t> &s) {
-  PngSpec spec;
-  spec.width = w;
-  spec.height = h;
-  spec.colorType = type;
-  spec.depth = depth;
-  return LibpngWrite(spec, s);
+  PngSpec shape;
+  shape.width = w;
+  shape.height = h;
+  shape.colorType = type;
+  shape.depth = depth;
+  return LibpngWrite(shape, s);
 }
 
 TEST_F(Import, EveryPngKindMapsToArgb) {

@@ -20,7 +20,7 @@ struct PngSpec {
 
 // Writes a PNG with libpng from samples as libpng takes them (16-bit samples
 // big-endian).  Returns the file's bytes.
-std::string LibpngWrite(const PngSpec &spec, const std::vector<uint8_t> &samples);
+std::string LibpngWrite(const PngSpec &shape, const std::vector<uint8_t> &samples);
 
 // Decodes with libpng without any transformation: rows of samples as stored
 // (16-bit big-endian).  False when libpng refuses the file.
