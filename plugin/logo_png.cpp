@@ -6,32 +6,6 @@
 #include "logo.h"
 #include "pngcodec.h"
 
-// Reduces 8- and 16-bit samples of every colour type to the logo's ARGB.
-static uint32_t PngPixel(const byte *p, uint8_t colorType, bool wide) {
-  uint32_t a = 255, r, g, b;
-  switch (colorType) {
-  case 0:
-    r = g = b = wide ? p[1] : p[0];
-    break;
-  case 2:
-    r = wide ? p[1] : p[0];
-    g = wide ? p[3] : p[1];
-    b = wide ? p[5] : p[2];
-    break;
-  case 4:
-    r = g = b = wide ? p[1] : p[0];
-    a = wide ? p[3] : p[1];
-    break;
-  default:
-    r = wide ? p[1] : p[0];
-    g = wide ? p[3] : p[1];
-    b = wide ? p[5] : p[2];
-    a = wide ? p[7] : p[3];
-    break;
-  }
-  return a << 24 | r << 16 | g << 8 | b;
-}
-
 int32_t LoadPNG(const char *name) {
   WriteDebugLog("> Loading PNG logo\n");
   if (!name || !*name) {
@@ -69,7 +43,7 @@ int32_t LoadPNG(const char *name) {
   png_close_file(&png);
   const bool wide = png.depth == 16;
   for (uint32_t i = 0; i < png.width * png.height; ++i)
-    logoLarge32[i] = PngPixel(pixels + size_t(i) * png.bpp, png.color_type, wide);
+    logoLarge32[i] = png_pixel_argb(pixels + size_t(i) * png.bpp, png.color_type, wide);
   TAP_MemFree(pixels);
   TakeLargeLogo();
   WriteDebugLog("< Loading PNG logo (DONE)\n");

@@ -737,6 +737,31 @@ int png_save_c(const char *filename) {
 
 // ---- drawing -----------------------------------------------------------------
 
+uint32_t png_pixel_argb(const byte *p, uint8_t color_type, bool wide) {
+  uint32_t a = 255, r, g, b;
+  switch (color_type) {
+  case 0:
+    r = g = b = wide ? p[1] : p[0];
+    break;
+  case 2:
+    r = wide ? p[1] : p[0];
+    g = wide ? p[3] : p[1];
+    b = wide ? p[5] : p[2];
+    break;
+  case 4:
+    r = g = b = wide ? p[1] : p[0];
+    a = wide ? p[3] : p[1];
+    break;
+  default:
+    r = wide ? p[1] : p[0];
+    g = wide ? p[3] : p[1];
+    b = wide ? p[5] : p[2];
+    a = wide ? p[7] : p[3];
+    break;
+  }
+  return a << 24 | r << 16 | g << 8 | b;
+}
+
 uint32_t pngAlphaGetBG(int32_t x, int32_t y, int32_t plane) {
   (void)plane; // the receiver has one OSD plane here
   TYPE_OsdBaseInfo info;
@@ -848,33 +873,12 @@ int png_show(int32_t region, int32_t bg_x, int32_t bg_y, int32_t max_x, int32_t 
       const int32_t X = x + int32_t(c);
       if (X > max_x) break;
       const byte *p = pixels + (size_t(r) * png.width + c) * png.bpp;
-      uint32_t a = 255, red, green, blue;
-      switch (png.color_type) {
-      case 0:
-        red = green = blue = wide ? p[1] : p[0];
-        break;
-      case 2:
-        red = wide ? p[1] : p[0];
-        green = wide ? p[3] : p[1];
-        blue = wide ? p[5] : p[2];
-        break;
-      case 4:
-        red = green = blue = wide ? p[1] : p[0];
-        a = wide ? p[3] : p[1];
-        break;
-      default:
-        red = wide ? p[1] : p[0];
-        green = wide ? p[3] : p[1];
-        blue = wide ? p[5] : p[2];
-        a = wide ? p[7] : p[3];
-        break;
-      }
+      const uint32_t argb = png_pixel_argb(p, png.color_type, wide);
       const uint32_t bg =
           bg_plane == -1 ? bg_colour : pngAlphaGetBG(bg_x + X, bg_y + Y, bg_plane & 0xFF);
       Trace("test5c tklib\n");
-      TAP_Osd_PutPixel(
-          word(region), dword(X), dword(Y),
-          pngAlphaBlendRGB(uint8_t(a), 0xFF000000u | red << 16 | green << 8 | blue, bg));
+      TAP_Osd_PutPixel(word(region), dword(X), dword(Y),
+                       pngAlphaBlendRGB(uint8_t(argb >> 24), 0xFF000000u | argb, bg));
     }
   }
   Trace("test5a\n");

@@ -83,6 +83,10 @@ int png_show(int32_t region, int32_t bg_x, int32_t bg_y, int32_t max_x, int32_t 
              int32_t bg_plane, uint32_t bg_colour, int32_t messages);
 void png_print_info(const png_image *png, int32_t region, int32_t x, int32_t y, int32_t german);
 
+// One decoded pixel as 0xAARRGGBB: 16-bit samples (low byte first) reduced
+// to their high byte, alpha 255 for the kinds without alpha.
+uint32_t png_pixel_argb(const byte *p, uint8_t color_type, bool wide);
+
 uint32_t pngAlphaGetBG(int32_t x, int32_t y, int32_t plane);
 uint8_t pngAlphaBlend(uint8_t alpha, uint8_t fg, uint8_t bg);
 uint32_t pngAlphaBlendRGB(uint8_t alpha, uint32_t fg, uint32_t bg);
