@@ -9,28 +9,12 @@
 
 #include <string>
 
+#include "fuzz_disk.h"
 #include "tapsim.h"
 #include "tklib.h"
 
-namespace {
-
-const std::string &Disk() {
-  static const std::string disk = [] {
-    char tmpl[] = "/tmp/velumo-fuzz-XXXXXX";
-    const char *dir = mkdtemp(tmpl);
-    if (!dir || !Sim_Init(dir)) abort();
-    return std::string(dir);
-  }();
-  return disk;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  FILE *f = fopen((Disk() + "/ProgramFiles/x.tap").c_str(), "wb");
-  if (!f) abort();
-  fwrite(data, 1, size, f);
-  fclose(f);
+  PutOnDisk("/ProgramFiles/x.tap", data, size);
   if (TAP_Hdd_ChangeDir("/ProgramFiles") != 1) abort();
 
   tTAPInfo info;

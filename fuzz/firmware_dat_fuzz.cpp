@@ -7,28 +7,12 @@
 
 #include <string>
 
+#include "fuzz_disk.h"
 #include "tapsim.h"
 #include "tklib.h"
 
-namespace {
-
-const std::string &Disk() {
-  static const std::string disk = [] {
-    char tmpl[] = "/tmp/velumo-fuzz-XXXXXX";
-    const char *dir = mkdtemp(tmpl);
-    if (!dir || !Sim_Init(dir)) abort();
-    return std::string(dir);
-  }();
-  return disk;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  FILE *f = fopen((Disk() + "/ProgramFiles/FirmwareTMS.dat").c_str(), "wb");
-  if (!f) abort();
-  fwrite(data, 1, size, f);
-  fclose(f);
+  PutOnDisk("/ProgramFiles/FirmwareTMS.dat", data, size);
   ReleaseFirmwareDat();
   // No plug-in table entry of its own here: the translation is not hooked,
   // but the remote type is looked up in the records all the same.

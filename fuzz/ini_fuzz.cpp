@@ -9,31 +9,14 @@
 
 #include <string>
 
+#include "fuzz_disk.h"
 #include "tapsim.h"
 #include "tklib.h"
 
-namespace {
-
-const std::string &Disk() {
-  static const std::string disk = [] {
-    char tmpl[] = "/tmp/velumo-fuzz-XXXXXX";
-    const char *dir = mkdtemp(tmpl);
-    if (!dir || !Sim_Init(dir)) abort();
-    mkdir((std::string(dir) + "/ProgramFiles/Settings").c_str(), 0755);
-    mkdir((std::string(dir) + "/ProgramFiles/Settings/App").c_str(), 0755);
-    return std::string(dir);
-  }();
-  return disk;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  const std::string path = Disk() + "/ProgramFiles/Settings/App/f.ini";
-  FILE *f = fopen(path.c_str(), "wb");
-  if (!f) abort();
-  fwrite(data, 1, size, f);
-  fclose(f);
+  mkdir((FuzzDisk() + "/ProgramFiles/Settings").c_str(), 0755);
+  mkdir((FuzzDisk() + "/ProgramFiles/Settings/App").c_str(), 0755);
+  PutOnDisk("/ProgramFiles/Settings/App/f.ini", data, size);
   TAP_Hdd_ChangeDir("/");
   INIOpenFile("f.ini", "App");
   char value[128];

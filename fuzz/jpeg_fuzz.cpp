@@ -9,28 +9,11 @@
 
 #include <string>
 
+#include "fuzz_disk.h"
 #include "tapsim.h"
 
-namespace {
-
-const std::string &Disk() {
-  static const std::string disk = [] {
-    char tmpl[] = "/tmp/velumo-fuzz-XXXXXX";
-    const char *dir = mkdtemp(tmpl);
-    if (!dir || !Sim_Init(dir)) abort();
-    return std::string(dir);
-  }();
-  return disk;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  const std::string path = Disk() + "/ProgramFiles/in.jpg";
-  FILE *f = fopen(path.c_str(), "wb");
-  if (!f) abort();
-  fwrite(data, 1, size, f);
-  fclose(f);
+  PutOnDisk("/ProgramFiles/in.jpg", data, size);
   if (!TAP_Hdd_ChangeDir("/ProgramFiles")) abort();
   uint32_t *pixels = TAP_Osd_DecompressJpeg("in.jpg", 60, 40, 0);
   if (pixels) {

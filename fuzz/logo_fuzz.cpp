@@ -9,31 +9,15 @@
 #include <string>
 
 #include "Velumo.h"
+#include "fuzz_disk.h"
 #include "tapsim.h"
-
-namespace {
-
-const std::string &Disk() {
-  static const std::string disk = [] {
-    char tmpl[] = "/tmp/velumo-fuzz-XXXXXX";
-    const char *dir = mkdtemp(tmpl);
-    if (!dir || !Sim_Init(dir)) abort();
-    return std::string(dir);
-  }();
-  return disk;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1) return 0;
   // The first byte picks the reader, the rest is the file.
   static const char *const kNames[] = {"f.qtl", "f.qtl32", "f.bmp"};
   const char *name = kNames[data[0] % 3];
-  FILE *f = fopen((Disk() + "/ProgramFiles/" + name).c_str(), "wb");
-  if (!f) abort();
-  fwrite(data + 1, 1, size - 1, f);
-  fclose(f);
+  PutOnDisk(std::string("/ProgramFiles/") + name, data + 1, size - 1);
   if (LoadChannelLogo("/ProgramFiles", name) && (logoW > 60 || logoH > 40)) abort();
   if (logoLarge32 || Sim_HeapBlocksTotal() != 0 || Sim_OpenFileCount() != 0) abort();
   return 0;

@@ -12,19 +12,10 @@
 
 #include "Velumo.h"
 #include "pngcodec.h"
+#include "fuzz_disk.h"
 #include "tapsim.h"
 
 namespace {
-
-const std::string &Disk() {
-  static const std::string disk = [] {
-    char tmpl[] = "/tmp/velumo-fuzz-XXXXXX";
-    const char *dir = mkdtemp(tmpl);
-    if (!dir || !Sim_Init(dir)) abort();
-    return std::string(dir);
-  }();
-  return disk;
-}
 
 void Decode(png_image &png, int opened) {
   if (opened == PNG_R_OK) {
@@ -49,10 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Decode(png, png_open_mem_read(&png, copy.data(), uint32_t(copy.size())));
   } else {
     const char *name = route == 0 ? "f.png" : "f.jpg";
-    FILE *f = fopen((Disk() + "/ProgramFiles/" + name).c_str(), "wb");
-    if (!f) abort();
-    fwrite(data, 1, size, f);
-    fclose(f);
+    PutOnDisk(std::string("/ProgramFiles/") + name, data, size);
     if (route == 0) {
       TAP_Hdd_ChangeDir("/ProgramFiles");
       Decode(png, png_open_file_read(&png, name));
