@@ -18,6 +18,31 @@ bool Consistent(const DibImage *dib) {
          uint64_t(dib->stride) * uint32_t(dib->height) <= uint32_t(dib->imageSize);
 }
 
+// Bytes the whole stream may need.  Noise at quality 100 codes to several
+// times the pixel area, so the bound is the worst case of every block of
+// every MCU, with room per MCU for a restart marker and its padding byte
+// (stuffed), and kMinStreamBytes for the marker segments.  Beyond what the
+// stream's bit position can address the encoder's own limit applies; it
+// stops with a full stream rather than write past the buffer.
+uint32_t StreamBound(const DibImage *dib, int32_t sampling) {
+  uint64_t mcuWidth = 8, mcuHeight = 8, blocks = 1;
+  if (dib->colorFormat != IJ_FMT_GRAY) {
+    if (sampling == IJ_SAMPLING_422) {
+      mcuWidth = 16;
+      blocks = 4;
+    } else if (sampling == IJ_SAMPLING_411) {
+      mcuWidth = mcuHeight = 16;
+      blocks = 6;
+    } else {
+      blocks = 3;
+    }
+  }
+  const uint64_t mcus = (uint64_t(uint32_t(dib->width)) + mcuWidth - 1) / mcuWidth *
+                        ((uint64_t(uint32_t(dib->height)) + mcuHeight - 1) / mcuHeight);
+  const uint64_t bytes = kMinStreamBytes + mcus * (blocks * IJ_MAX_BLOCK_BYTES + 4);
+  return bytes > IJ_MAX_STREAM_BYTES ? uint32_t(IJ_MAX_STREAM_BYTES) : uint32_t(bytes);
+}
+
 // Everything the conversion holds, released on every way out.
 struct Buffers {
   uint8_t *stream = nullptr;
@@ -49,11 +74,7 @@ int32_t BMPtoJPEG(int32_t quality, int32_t restartInterval, int32_t mode, int32_
                        72,
                        72};
 
-  // The coded stream is bounded by the buffer: when noise at a high quality
-  // needs more than the bitmap's own size, the encoder stops with a full
-  // stream and the conversion fails instead of writing past the end.
-  const uint32_t capacity =
-      uint32_t(dib->imageSize) < kMinStreamBytes ? kMinStreamBytes : uint32_t(dib->imageSize);
+  const uint32_t capacity = StreamBound(dib, sampling);
   Buffers held;
   held.stream = static_cast<uint8_t *>(dibio::Alloc(capacity));
   if (!held.stream) return 0;

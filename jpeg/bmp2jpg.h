@@ -17,14 +17,16 @@ struct ConvertSettings {
 
 inline namespace DIB_BUILD {
 
-// The stream buffer never has fewer bytes than this, however small the
-// bitmap: the head and tables alone take several hundred.
+// Room in the stream buffer for the marker segments ahead of the coded data
+// (the head and tables take several hundred bytes); the buffer never has
+// fewer bytes than this, however small the bitmap.
 constexpr uint32_t kMinStreamBytes = 10240;
 
 // Encodes the bitmap top row first and writes the whole JPEG stream to the
-// file from offset 0.  1 on success; 0 when the encoder refused the bitmap
-// or the settings, the stream did not fit its buffer, memory was short or
-// the write fell short.
+// file from offset 0.  The stream buffer is sized for the worst case, so
+// every picture the encoder takes fits.  1 on success; 0 when the encoder
+// refused the bitmap or the settings, memory was short or the write fell
+// short.
 int32_t BMPtoJPEG(int32_t quality, int32_t restartInterval, int32_t mode, int32_t sampling,
                   const DibImage *dib, DibFile *file);
 

@@ -63,9 +63,10 @@ int32_t ReadDIBFile(DibImage *dib, DibFile *file) {
 
   uint32_t compression, sizeField, unused;
   if (!Get(file, 4, &compression) || (compression != 0 && compression != 3)) return 0;
-  // The pixels are read by the size the header claims; it has to be the
-  // area the rows really take, or the read would run past the buffer.
-  if (!Get(file, 4, &sizeField) || sizeField == 0 || sizeField != imageSize) return 0;
+  // The pixels are read by the area the rows take.  Some writers count
+  // padding after the last row in the size field, so a larger field is
+  // fine; a smaller one contradicts the header.
+  if (!Get(file, 4, &sizeField) || sizeField == 0 || sizeField < imageSize) return 0;
   for (int i = 0; i < 4; ++i)
     if (!Get(file, 4, &unused)) return 0;
 

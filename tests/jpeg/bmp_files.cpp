@@ -94,11 +94,18 @@ std::vector<ReadCase> ReadCases() {
                  b.sizeField = 0;
                })),
                0, 0});
+  // Writers that pad the pixel area at its end count the padding in.
   c.push_back({"image size beyond the area", Build(With([](Bmp &b) {
                  b.sizeFromArea = false;
-                 b.sizeField = 7201;
+                 b.sizeField = 7202;
+                 b.pixels = Pattern(60, 40, 24) + std::string(2, '\0');
                })),
-               0, 0});
+               1, 2});
+  c.push_back({"image size beyond the file", Build(With([](Bmp &b) {
+                 b.sizeFromArea = false;
+                 b.sizeField = 0xFFFFFFFF;
+               })),
+               1, 2});
   c.push_back({"image size short of the area", Build(With([](Bmp &b) {
                  b.sizeFromArea = false;
                  b.sizeField = 7199;

@@ -41,10 +41,10 @@ TEST(DibStdio, ReadsLikeThePlugInBuild) {
     FILE *f = FileOf(c.file);
     ASSERT_NE(nullptr, f);
     DibImage dib = {};
-    EXPECT_EQ(c.result, ReadDIBFile(&dib, f));
+    ASSERT_EQ(c.result, ReadDIBFile(&dib, f));
     if (c.result == 1) {
       EXPECT_EQ(c.colorFormat, dib.colorFormat);
-      EXPECT_EQ(c.file.substr(bt::Field(c.file, 10, 4)),
+      EXPECT_EQ(c.file.substr(bt::Field(c.file, 10, 4), size_t(dib.imageSize)),
                 std::string(reinterpret_cast<char *>(dib.pixels), size_t(dib.imageSize)));
       EXPECT_EQ(long(c.file.size()), ftell(f));
     }
