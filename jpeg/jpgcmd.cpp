@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "bmp2jpg.h"
 
@@ -115,15 +116,80 @@ int ParseCmd(int count, char **args, ConvertSettings *s) {
   return 1;
 }
 
-// Closes what is open and takes back a target that holds no good JPEG.  Only
-// an ordinary file is removed: a device named as the target stays.
-int Fail(const char *message, FILE *in, FILE *out, const char *target, bool removeTarget,
-         DibImage *dib) {
+// Where the JPEG goes.  It is written to a new file in the target's folder
+// and renamed over the target only when complete: a failed conversion
+// leaves an existing target as it was, and a target that is the source under
+// another name (a hard or symbolic link) is replaced, never emptied before
+// the source has been read.  A device or pipe named as the target has no
+// contents to keep and is written directly.
+struct Output {
+  FILE *file;
+  char *temp; // the new file's name; null when writing the target itself
+};
+
+// False when the target cannot be written: a folder, a file we may not
+// write, or a folder we cannot create a file in.
+bool OpenOutput(const char *target, Output *o) {
+  o->file = nullptr;
+  o->temp = nullptr;
+  struct stat st;
+  const bool exists = stat(target, &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return false;
+  if (exists && !S_ISREG(st.st_mode)) {
+    o->file = fopen(target, "wb");
+    return o->file != nullptr;
+  }
+  if (exists && access(target, W_OK) != 0) return false;
+  const char *slash = strrchr(target, '/');
+  const size_t folder = slash ? size_t(slash - target) + 1 : 0;
+  static const char kPattern[] = ".jpgcmd-XXXXXX";
+  o->temp = static_cast<char *>(malloc(folder + sizeof kPattern));
+  if (!o->temp) return false;
+  memcpy(o->temp, target, folder);
+  memcpy(o->temp + folder, kPattern, sizeof kPattern);
+  const int fd = mkstemp(o->temp);
+  if (fd < 0) {
+    free(o->temp);
+    o->temp = nullptr;
+    return false;
+  }
+  // The permissions a file made by fopen would have, or the replaced one's.
+  mode_t mode = st.st_mode & 07777;
+  if (!exists) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  o->file = fchmod(fd, mode) == 0 ? fdopen(fd, "wb") : nullptr;
+  if (!o->file) {
+    close(fd);
+    unlink(o->temp);
+    free(o->temp);
+    o->temp = nullptr;
+    return false;
+  }
+  return true;
+}
+
+// Closes the output; with keep, puts it in the target's place.  False when
+// the file could not be completed or renamed.
+bool CloseOutput(Output *o, const char *target, bool keep) {
+  bool ok = fclose(o->file) == 0 && keep;
+  o->file = nullptr;
+  if (o->temp) {
+    if (ok) ok = rename(o->temp, target) == 0;
+    if (!ok) unlink(o->temp);
+    free(o->temp);
+    o->temp = nullptr;
+  }
+  return ok;
+}
+
+// Closes what is open, dropping an unfinished output.
+int Fail(const char *message, FILE *in, Output *out, const char *target, DibImage *dib) {
   puts(message);
   if (in) fclose(in);
-  if (out) fclose(out);
-  struct stat st;
-  if (removeTarget && stat(target, &st) == 0 && S_ISREG(st.st_mode)) remove(target);
+  if (out && out->file) CloseOutput(out, target, false);
   DestoryDIB(dib);
   return 1;
 }
@@ -141,29 +207,21 @@ int main(int argc, char **argv) {
   DibImage dib;
   memset(&dib, 0, sizeof dib);
 
-  // Both files are opened before anything is checked, so the messages come
-  // in that order.  The target is truncated only when it is about to be
-  // written: a pair we do not convert leaves an existing file as it was, and
-  // a target we made just for the check is taken away again.
+  // Source and target are both checked before the pair is, so the messages
+  // come in that order; nothing is written to the target's place unless a
+  // whole JPEG is ready.
   FILE *in = fopen(source, "rb");
-  if (!in) return Fail(kNoSource, nullptr, nullptr, target, false, &dib);
-  FILE *probe = fopen(target, "rb");
-  const bool existed = probe != nullptr;
-  if (probe) fclose(probe);
-  const bool convert = s.direction == 1;
-  FILE *out = fopen(target, convert ? "wb" : "ab");
-  if (!out) return Fail(kNoTarget, in, nullptr, target, false, &dib);
-  if (!convert) return Fail(kNoPair, in, out, target, !existed, &dib);
+  if (!in) return Fail(kNoSource, nullptr, nullptr, target, &dib);
+  Output out;
+  if (!OpenOutput(target, &out)) return Fail(kNoTarget, in, nullptr, target, &dib);
+  if (s.direction != 1) return Fail(kNoPair, in, &out, target, &dib);
 
-  // From here on the target has been truncated: after a failure it holds
-  // no picture, and is removed rather than left looking like one.
-  if (!ReadDIBFile(&dib, in)) return Fail(kReadError, in, out, target, true, &dib);
-  if (!BMPtoJPEG(s.quality, s.restartInterval, s.mode, s.sampling, &dib, out))
-    return Fail(kWriteError, in, out, target, true, &dib);
+  if (!ReadDIBFile(&dib, in)) return Fail(kReadError, in, &out, target, &dib);
+  if (!BMPtoJPEG(s.quality, s.restartInterval, s.mode, s.sampling, &dib, out.file))
+    return Fail(kWriteError, in, &out, target, &dib);
   fclose(in);
-  const bool closed = fclose(out) == 0;
   DestoryDIB(&dib);
-  if (!closed) return Fail(kWriteError, nullptr, nullptr, target, true, &dib);
+  if (!CloseOutput(&out, target, true)) return Fail(kWriteError, nullptr, nullptr, target, &dib);
   puts("");
   return 0;
 }

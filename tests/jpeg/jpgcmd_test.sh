@@ -191,13 +191,17 @@ check "uncreatable target: exit 1" test "$rc" = 1
 conv b.jpg no/such/dir/a.bmp
 check "uncreatable target before the pair" test "$out" = $'Destination file cannot be created! \n'
 
-# Bitmaps that are refused, and failures leave no target.
+# Bitmaps that are refused; a failure leaves an existing target as it was
+# and creates none.
 bmp b32.bmp 8 8 32
 echo old >b32.jpg
 conv b32.bmp b32.jpg
 check "32-bit: read error" test "$out" = $'Source file read error.\n'
 check "32-bit: exit 1" test "$rc" = 1
-check "32-bit: no target left" test ! -e b32.jpg
+check "32-bit: the existing target kept" test "$(cat b32.jpg)" = old
+rm b32.jpg
+conv b32.bmp b32.jpg
+check "32-bit: no target made" test ! -e b32.jpg
 bmp rle.bmp 8 8 8 1
 conv rle.bmp rle.jpg
 check "run-length: read error" test "$out" = $'Source file read error.\n'
@@ -213,6 +217,63 @@ bmp g8.bmp 21 13 8
 conv g8.bmp g8.jpg
 check "8-bit: converted" test "$rc" = 0
 check "8-bit: one component" has ffc000 "$(hex g8.jpg | grep -o 'ffc0000b08000d001501')"
+
+# Source and target one file under two names: the source is read whole
+# before the target is replaced, and a link is replaced, not written through.
+cp a.bmp h.bmp
+ln h.bmp h.jpg
+conv h.bmp h.jpg
+check "hard link: converted" test "$rc" = 0 -a "$out" = $'\n'
+check "hard link: the source kept" cmp -s h.bmp a.bmp
+check "hard link: the target is the JPEG" cmp -s h.jpg default.jpg
+cp a.bmp l.bmp
+ln -s l.bmp l.jpg
+conv l.bmp l.jpg
+check "symbolic link: converted" test "$rc" = 0
+check "symbolic link: the source kept" cmp -s l.bmp a.bmp
+check "symbolic link: the target is the JPEG" cmp -s l.jpg default.jpg
+check "symbolic link: replaced by a file" test ! -L l.jpg
+cp a.bmp same.bmp
+conv same.bmp same.bmp
+check "one name twice: not a pair" test "$out" = $'Command Error 2!\n'
+check "one name twice: the file kept" cmp -s same.bmp a.bmp
+# A replaced target keeps its permissions; a new one gets the umask's.
+echo old >perm.jpg
+chmod 640 perm.jpg
+conv a.bmp perm.jpg
+check "replaced target: mode kept" test "$(stat -c %a perm.jpg)" = 640
+check "replaced target: the JPEG" cmp -s perm.jpg default.jpg
+(umask 027 && conv a.bmp fresh.jpg && test "$rc" = 0)
+check "new target: mode from the umask" test "$(stat -c %a fresh.jpg)" = 640
+mkdir dir.jpg
+conv a.bmp dir.jpg
+check "a folder as the target: message" test "$out" = $'Destination file cannot be created! \n'
+check "a folder as the target: kept" test -d dir.jpg
+# A device has no contents to keep: written directly, and its failure told.
+ln -s /dev/full full.jpg
+conv a.bmp full.jpg
+check "full device: write error" test "$out" = $'Destination file write error.\n' -a "$rc" = 1
+check "full device: the link stays" test -L full.jpg
+conv a.bmp no/such/dir/a.jpg
+check "no temporary files left behind" test -z "$(ls -A | grep -v '^[^.]')"
+
+# A size field that counts padding after the last row is taken.
+bmp pad.bmp 60 40 24
+printf "$(le 7202 4)" | dd of=pad.bmp bs=1 seek=34 conv=notrunc 2>/dev/null
+printf '\0\0' >>pad.bmp
+conv pad.bmp pad.jpg
+check "padded size field: converted" test "$rc" = 0 -a "$out" = $'\n'
+check "padded size field: the same picture" cmp -s pad.jpg default.jpg
+# Noise at quality 100 without subsampling codes to more than its pixels.
+bmp noise.bmp 256 256 24
+{
+  head -c 54 noise.bmp
+  LC_ALL=C awk 'BEGIN { srand(7); for (i = 0; i < 196608; i++) printf "%c", int(rand() * 256) }'
+} >n2.bmp
+conv n2.bmp noise.jpg -q=100 -s=444
+check "noise at -q=100 -s=444: converted" test "$rc" = 0 -a "$out" = $'\n'
+check "noise: larger than the pixel area" test "$(stat -c %s noise.jpg)" -gt 196608
+check "noise: decodes" decodes noise.jpg
 
 # The BMP Suite: converted and decodable, or refused with one of the two
 # messages; never a crash, never a target left after a refusal.
