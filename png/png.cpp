@@ -226,7 +226,9 @@ int ReadChunks(png_image *png, byte *out) {
       }
       z->next_in = chunk;
       z->avail_in = length;
-      const int r = ended ? Z_STREAM_END : inflate(z, Z_SYNC_FLUSH);
+      // A chunk without data is allowed anywhere in the run; zlib reports
+      // a call without input as Z_BUF_ERROR.
+      const int r = ended ? Z_STREAM_END : length == 0 ? Z_OK : inflate(z, Z_SYNC_FLUSH);
       if (r != Z_OK && r != Z_STREAM_END) {
         Trace("%s\n", z->msg ? z->msg : "");
         result = PNG_R_ZLIB;

@@ -217,6 +217,48 @@ uint32_t Crc(const std::string &s, size_t at, size_t n) {
       crc32(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef *>(s.data() + at), uInt(n)));
 }
 
+// Encoders may write an IDAT chunk without data, at the start of the run,
+// between two chunks or at its end; libpng takes such files, and so do we.
+TEST_F(Reader, EmptyImageDataChunksAreTaken) {
+  PngSpec s;
+  s.width = 20;
+  s.height = 10;
+  s.colorType = 6;
+  s.idatSize = 100; // several IDAT chunks
+  const std::string good = LibpngWrite(s, Samples(s, 9));
+  const std::string empty("\0\0\0\0IDAT\x35\xAF\x06\x1E", 12);
+  const size_t first = good.find("IDAT") - 4;
+  const size_t second = good.find("IDAT", first + 8) - 4;
+  const size_t end = good.find("IEND") - 4;
+  ASSERT_LT(second, end);
+  const std::string files[] = {good.substr(0, first) + empty + good.substr(first),
+                               good.substr(0, second) + empty + good.substr(second),
+                               good.substr(0, end) + empty + good.substr(end),
+                               good.substr(0, first) + empty + empty +
+                                   good.substr(first, second - first) + empty +
+                                   good.substr(second, end - second) + empty + good.substr(end)};
+  for (const std::string &file : files) {
+    SCOPED_TRACE(&file - files);
+    uint32_t w, h;
+    int ct, d;
+    bool il;
+    std::vector<uint8_t> expected;
+    ASSERT_TRUE(LibpngRead(file, w, h, ct, d, il, expected));
+    png_image png;
+    std::vector<uint8_t> out;
+    ASSERT_EQ(PNG_R_OK, Decode(file, png, out));
+    EXPECT_EQ(expected, out);
+    ASSERT_EQ(PNG_R_OK, DecodeMem(file, png, out));
+    EXPECT_EQ(expected, out);
+  }
+  // Empty chunks alone hold no picture.
+  EXPECT_EQ(PNG_R_ZLIB, [&] {
+    png_image png;
+    std::vector<uint8_t> out;
+    return Decode(good.substr(0, first) + empty + empty + good.substr(end), png, out);
+  }());
+}
+
 TEST_F(Reader, MemoryRouteNeverReadsPastItsEnd) {
   const std::string good = Small();
   png_image png;
