@@ -205,7 +205,9 @@ extern "C" dword TAP_EventHandler(word event, dword param1, dword param2) {
     MyFinish(EVT_STOP);
     return 0;
   }
-  if (event == EVT_KEY && exitkey >= 0 && exitkey < kKeyCount &&
+  // ExitKey 0 is "NoKey", whose code 0 no remote key has: only the stop
+  // request ends the plug-in then, whatever code an event carries.
+  if (event == EVT_KEY && exitkey >= 0 && exitkey < kKeyCount && Tasten[exitkey].KeyCode != 0 &&
       param1 == Tasten[exitkey].KeyCode) {
     WriteDebugLog("- pressed defined exit key\n");
     MyFinish(EVT_KEY);

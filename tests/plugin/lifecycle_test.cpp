@@ -72,6 +72,10 @@ TEST_F(Lifecycle, ExitKeyZeroLeavesOnlyTheStopRequest) {
   exitkey = 0;
   EXPECT_EQ(dword(RKEY_Stop), Key(RKEY_Stop)); // back to the firmware, unchanged
   EXPECT_EQ(1, Sim_PluginRunning(slot_));
+  // Not even a key event that carries the table's code 0 of "NoKey".
+  Key(0);
+  EXPECT_EQ(1, Sim_PluginRunning(slot_));
+  EXPECT_EQ(MS_Filelist, myState);
   Sim_DeliverEvent(EVT_STOP, 0, 0);
   EXPECT_EQ(0, Sim_PluginRunning(slot_));
 }
