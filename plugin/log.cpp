@@ -13,9 +13,13 @@ static const char *debugTS;
 static TYPE_File *debugfile;
 static byte Sec;
 
+// A text cut to the buffer keeps its line end, or the terminal would glue
+// the next line onto it.
 static void SendNet(const char *text) {
   strncpy(puffer, text, sizeof puffer - 1);
   puffer[sizeof puffer - 1] = '\0';
+  const size_t length = strlen(text);
+  if (length >= sizeof puffer && text[length - 1] == '\n') puffer[sizeof puffer - 2] = '\n';
   PrintNet(puffer);
 }
 
@@ -35,8 +39,8 @@ static void WriteLine(const char *format, va_list args) {
   SendNet(": ");
 
   // A message fills at most the message buffer (a longer one is cut and
-  // still ends its line); the network terminal takes the first 1023
-  // characters of it.
+  // still ends its line); the network terminal takes the first 1022
+  // characters of it and the line end.
   if (vsnprintf(debugpuffer, sizeof debugpuffer, format, args) >= int(sizeof debugpuffer)) {
     debugpuffer[sizeof debugpuffer - 2] = '\n';
     debugpuffer[sizeof debugpuffer - 1] = '\0';

@@ -97,13 +97,25 @@ TEST_F(Log, LongMessagesAreCut) {
   WriteLog("%s", dump.c_str());
   std::string log = File();
   EXPECT_EQ(log.size() - dump.size(), log.rfind(dump));
-  const std::string net = Sim_TerminalText();
-  EXPECT_EQ(net.size() - 1023, net.rfind(dump.substr(0, 1023)));
+  // The terminal's copy is cut to 1023 characters and still ends its line,
+  // so the next line starts on a line of its own.
+  std::string net = Sim_TerminalText();
+  const std::string cut = dump.substr(0, 1022) + "\n";
+  EXPECT_EQ(net.size() - cut.size(), net.rfind(cut));
   const std::string longName(3000, 'n');
   WriteLog("= %s\n", longName.c_str());
   const std::string line = "2012-02-17 09:05:30 = " + longName.substr(0, 1996) + "\n";
   log = File();
   EXPECT_EQ(log.size() - line.size(), log.rfind(line));
+  net = Sim_TerminalText();
+  const std::string netLine = "2012-02-17 09:05:30 Velumo: = " + longName.substr(0, 1020) + "\n";
+  EXPECT_EQ(net.size() - netLine.size(), net.rfind(netLine));
+  // A message of exactly 1023 characters is not cut.
+  const std::string full = std::string(1022, 'f') + "\n";
+  WriteLog("%s", full.c_str());
+  net = Sim_TerminalText();
+  const std::string fullLine = "2012-02-17 09:05:30 Velumo: " + full;
+  EXPECT_EQ(net.size() - fullLine.size(), net.rfind(fullLine));
 }
 
 TEST_F(Log, AVanishedLogFolderLeavesOnlyTheTerminal) {
