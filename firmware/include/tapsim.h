@@ -27,7 +27,8 @@ const char *Sim_DiskRoot(void);
 
 /* --- settings ---------------------------------------------------------- */
 /* Fixed start of the simulated clock, "YYYY-MM-DD HH:MM:SS"; returns 0 when
- * the text is not such a time.  Without it the clock follows real time. */
+ * the text is not such a time or lies outside 1900-01-01 to 2038-04-22 (the
+ * last day of the 16-bit date).  Without it the clock follows real time. */
 int Sim_SetClock(const char *text);
 void Sim_SetLanguage(dword osdLanguage);
 void Sim_SetSystemId(dword id);

@@ -143,6 +143,8 @@ extern "C" int Sim_SetClock(const char *text) {
   const int64_t days = DaysFromCivil(y, unsigned(mo), unsigned(d));
   CivilFromDays(days, cy, cm, cd);
   if (cy != y || int(cm) != mo || int(cd) != d) return 0; // e.g. 31 February
+  // The firmware's date is a 16-bit MJD: its last day is 2038-04-22.
+  if (days + kMjdOfUnixEpoch > 0xFFFF) return 0;
   State &s = S();
   s.fixedClock = true;
   s.clockStart = days * 86400 + h * 3600 + mi * 60 + se;

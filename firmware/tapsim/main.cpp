@@ -194,7 +194,8 @@ int main(int argc, char **argv) {
   if (!Sim_Init(disk.c_str())) return 1;
   if (!clock.empty() && !Sim_SetClock(clock.c_str())) {
     Sim_Shutdown();
-    return Usage("--clock takes a time 'YYYY-MM-DD HH:MM:SS', not '" + clock + "'");
+    const std::string range = "from 1900-01-01 to 2038-04-22";
+    return Usage("--clock takes a time 'YYYY-MM-DD HH:MM:SS' " + range + ", not '" + clock + "'");
   }
   Sim_SetLanguage(language);
   if (haveSystemId) Sim_SetSystemId(systemId);

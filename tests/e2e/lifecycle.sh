@@ -89,6 +89,11 @@ $emu "$tapsim" --disk "$work/d" --clock "yesterday" "$plugin" 2>"$work/e" >/dev/
 rc=$?
 err=$(cat "$work/e")
 check "bad clock: usage error" test "$rc" = 2
+$emu "$tapsim" --disk "$work/d" --clock "2038-04-23 00:00:00" "$plugin" 2>"$work/e" >/dev/null
+rc=$?
+err=$(cat "$work/e")
+check "clock beyond the 16-bit date: usage error" test "$rc" = 2
+check "clock beyond the 16-bit date: says the range" has "2038-04-22" "$err"
 
 $emu "$tapsim" --help >"$work/o" 2>&1
 rc=$?

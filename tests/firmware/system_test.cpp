@@ -62,6 +62,17 @@ TEST_F(System, FixedClockAdvancesWithIdleEvents) {
   EXPECT_EQ(0, Sim_SetClock("2012-02-17"));
   EXPECT_EQ(0, Sim_SetClock("2012-02-17 09:05:30 extra"));
   EXPECT_EQ(0, Sim_SetClock(nullptr));
+
+  // The date is a 16-bit MJD: 2038-04-22 is its last day; later times would
+  // wrap round to 1858.
+  ASSERT_EQ(1, Sim_SetClock("2038-04-22 23:59:59"));
+  TAP_GetTime(&mjd, &h, &mi, &s);
+  EXPECT_EQ(0xFFFF, mjd);
+  EXPECT_EQ(59, s);
+  EXPECT_EQ(0, Sim_SetClock("2038-04-23 00:00:00"));
+  EXPECT_EQ(0, Sim_SetClock("2100-12-31 12:00:00"));
+  EXPECT_EQ(1, Sim_SetClock("1900-01-01 00:00:00"));
+  EXPECT_EQ(0, Sim_SetClock("1899-12-31 23:59:59"));
 }
 
 TEST_F(System, SystemValues) {
