@@ -81,6 +81,12 @@ bool Number(const std::string &text, dword &value) {
   return true;
 }
 
+// What an attached keyboard sends: the characters, and beyond them its
+// cursor keys (291 to 295) and Escape, Enter and clear (368 to 371).
+bool KeyboardCode(dword code) {
+  return code <= 0xFF || (code >= 291 && code <= 295) || (code >= 368 && code <= 371);
+}
+
 } // namespace
 
 bool KeyCodeOf(const std::string &name, dword &code) {
@@ -123,8 +129,9 @@ bool ParseScript(const std::string &text, const std::string &source, std::vector
       step.kind = ScriptStep::Char;
       if (arg.size() == 1 && !(arg[0] >= '0' && arg[0] <= '9'))
         step.value = (unsigned char)arg[0];
-      else if (!Number(arg, step.value) || step.value > 0xFF)
-        return fail("'char' needs a character code from 0 to 255 or a single character");
+      else if (!Number(arg, step.value) || !KeyboardCode(step.value))
+        return fail("'char' needs a character code (0 to 255, 291 to 295, 368 to 371) or a "
+                    "single character");
     } else if (cmd == "idle") {
       step.kind = ScriptStep::Idle;
       step.value = 1;

@@ -37,6 +37,17 @@ check "typed: screenshots" test -s "$work/shots/keyboard.png" -a -s "$work/shots
 check "typed: no heap block held" has "Velumo.so: exited (TAP_Exit); normal mode: on; TAP_EnterNormal calls: 2; heap blocks held: 0;" "$err"
 [ -n "${KEEP_SHOTS:-}" ] && cp "$work"/shots/*.png "$KEEP_SHOTS"/
 
+# The attached keyboard's own keys: clear (371), cursor left (293), end
+# (291), right (295), Enter (369); Escape (368) leaves the name as it was.
+disk keys
+run keys "$(printf '%s\n' 'key Down' 'key White' 'idle' 'char 371' 'char z' 'char 293' 'char y' \
+  'char 291' 'char .' 'char p' 'char n' 'char g' 'char 295' 'char 369' 'idle' 'key White' \
+  'char 371' 'char q' 'char 368' 'idle' 'key Stop')" --strict "$companion"
+check "keyboard keys: exit code 0" test "$rc" = 0
+check "keyboard keys: renamed" test "$(cat "$work/disk-keys/Logos/yz.png" 2>/dev/null)" = first
+check "keyboard keys: Escape renamed nothing more" \
+  test "$(ls "$work/disk-keys/Logos" | tr '\n' ' ')" = "b.png yz.png "
+
 # A name that exists, one with a slash and an empty one are refused; the
 # files keep their names and contents.
 disk refused

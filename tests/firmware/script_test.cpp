@@ -39,6 +39,25 @@ TEST(Script, EveryCommand) {
   EXPECT_EQ(11, steps[8].line);
 }
 
+TEST(Script, AttachedKeyboardCodes) {
+  // An attached keyboard's keys beyond the characters (cursor keys 291 to
+  // 295; Escape, Enter and clear 368 to 371) come as character events too.
+  std::vector<ScriptStep> steps;
+  std::string error;
+  ASSERT_TRUE(ParseScript("char 0\nchar 255\nchar 291\nchar 295\nchar 368\nchar 0x173\n", "t",
+                          steps, error))
+      << error;
+  ASSERT_EQ(6u, steps.size());
+  const dword codes[] = {0, 255, 291, 295, 368, 371};
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(ScriptStep::Char, steps[i].kind);
+    EXPECT_EQ(codes[i], steps[i].value);
+  }
+}
+
+const char kCharMessage[] =
+    "s:1: 'char' needs a character code (0 to 255, 291 to 295, 368 to 371) or a single character";
+
 TEST(Script, BadLinesAreNamed) {
   const struct {
     const char *text, *message;
@@ -47,7 +66,11 @@ TEST(Script, BadLinesAreNamed) {
       {"idle\nkey\n", "s:2: 'key' needs a key name or code"},
       {"press OK\n", "s:1: unknown command 'press' (key, char, idle, stop, shot)"},
       {"key OK Exit\n", "s:1: too many words after 'key'"},
-      {"char 256\n", "s:1: 'char' needs a character code from 0 to 255 or a single character"},
+      {"char 256\n", kCharMessage},
+      {"char 290\n", kCharMessage},
+      {"char 296\n", kCharMessage},
+      {"char 367\n", kCharMessage},
+      {"char 372\n", kCharMessage},
       {"idle -3\n", "s:1: 'idle' takes a count of idle events"},
       {"stop now\n", "s:1: 'stop' takes nothing"},
       {"shot ../x.png\n", "s:1: 'shot' takes a file name, not a path"},
