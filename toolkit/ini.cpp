@@ -131,10 +131,10 @@ int INIOpenFile(const char *FileName, const char *AppName) {
   return INIBuffer && read ? location : INILOCATION_NotFound;
 }
 
-// The value's line break is the first "\r\n", or a lone "\n", or a "\r"
-// when no "\n" follows anywhere.  (A lone "\r" before a "\n" belongs to the
-// value.)  An end found at a lone break is limited to MaxLength bytes from
-// the key's start.
+// The value ends at the first line break after it: "\r\n", a lone "\n" or a
+// lone "\r", so that files of any of these line ends (or of a mixture) read
+// every line, and a set replaces no more than its own line.  An end found at
+// a lone break is limited to MaxLength bytes from the key's start.
 void INIFindStartEnd(const char *KeyWithEquals, char **Start, char **End, dword MaxLength) {
   if (!Start || !End || MaxLength == 0) return;
   *Start = nullptr;
@@ -145,11 +145,9 @@ void INIFindStartEnd(const char *KeyWithEquals, char **Start, char **End, dword 
     key = stricstr(key + 1, KeyWithEquals);
   if (!key) return;
   *Start = key;
-  const bool lfFollows = strchr(key, '\n') != nullptr;
   for (char *p = key + strlen(KeyWithEquals) - 1; *p; ++p) {
-    const bool crlf = p[0] == '\r' && p[1] == '\n';
-    const bool lone = p[0] == '\n' || (p[0] == '\r' && !lfFollows);
-    if (!crlf && !lone) continue;
+    if (p[0] != '\r' && p[0] != '\n') continue;
+    const bool lone = !(p[0] == '\r' && p[1] == '\n');
     char *end = p - 1;
     if (lone && MaxLength - 1 < dword(end - key)) end = key + MaxLength - 1;
     *End = end;
@@ -192,10 +190,14 @@ int32_t INIGetInt(const char *Key, int32_t Default, int32_t Min, int32_t Max) {
     const bool sign = p == text && *p == '-' && p[1];
     if (!sign && (*p < '0' || *p > '9')) return Default;
   }
-  // Eleven digits do not fit 32 bits: such a value saturates, so that it
-  // is limited like any other large value, the same on every CPU.
+  // A value that fits 32 bits is taken as a signed one, as files written
+  // for the receiver's strtoul expect: 3000000000 is negative.  Only what
+  // does not fit 32 bits at all saturates, the same on every CPU.
   long long v = strtoll(text, nullptr, 10);
-  if (v > INT32_MAX) v = INT32_MAX;
+  if (v > int64_t(UINT32_MAX))
+    v = INT32_MAX;
+  else if (v > INT32_MAX)
+    v -= int64_t(1) << 32;
   if (v < INT32_MIN) v = INT32_MIN;
   int32_t result = int32_t(v);
   if (result < Min) result = Min;

@@ -1,5 +1,6 @@
 // The settings-file module: where files are found, how values are read and
 // limited, how sets change the buffer, and how the file is written back.
+#include <stdint.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -65,6 +66,24 @@ TEST_F(Ini, IntegersAreLimitedOrFallBack) {
   EXPECT_EQ(-3, INIGetInt("B", -3, -3, 3));
 }
 
+TEST_F(Ini, IntegersThatFitThirtyTwoBitsAreTakenAsSigned) {
+  // Ten digits beyond the signed range still fit 32 bits: they turn
+  // negative (and so fall below a positive range); only what does not fit
+  // 32 bits at all saturates.
+  Open("A=3000000000\r\nB=4294967295\r\nC=4294967296\r\nD=2147483647\r\nE=2147483648\r\n"
+       "F=-2147483648\r\nG=-2147483649\r\n");
+  EXPECT_EQ(0, INIGetInt("A", 40, 0, 50));
+  EXPECT_EQ(-1294967296, INIGetInt("A", 0, INT32_MIN, INT32_MAX));
+  EXPECT_EQ(-1, INIGetInt("B", 0, -5, 5));
+  EXPECT_EQ(50, INIGetInt("C", 40, 0, 50));
+  EXPECT_EQ(INT32_MAX, INIGetInt("C", 0, INT32_MIN, INT32_MAX));
+  EXPECT_EQ(INT32_MAX, INIGetInt("D", 0, INT32_MIN, INT32_MAX));
+  EXPECT_EQ(INT32_MIN, INIGetInt("E", 0, INT32_MIN, INT32_MAX));
+  EXPECT_EQ(INT32_MIN, INIGetInt("F", 0, INT32_MIN, INT32_MAX));
+  EXPECT_EQ(INT32_MIN, INIGetInt("G", 0, INT32_MIN, INT32_MAX));
+  EXPECT_EQ(0, INIGetInt("G", 40, 0, 50));
+}
+
 TEST_F(Ini, HexValues) {
   Open("TestBG=ff101010\r\nX=0xff101010\r\nY=FFFFFFFFF\r\nZ=1g\r\nW=a\r\n");
   EXPECT_EQ(0xFF101010u, INIGetHexDWord("TestBG", 0, 0, 0xFFFFFFFF));
@@ -89,12 +108,17 @@ TEST_F(Ini, StringsAreCutToTheDestination) {
 }
 
 TEST_F(Ini, LineEnds) {
-  // Lone line feeds, a lone carriage return at the very end, and one inside
-  // a value of a file with line feeds.
+  // Lone line feeds and lone carriage returns, also a carriage return in a
+  // file that has line feeds further on: each ends its own line.
   Open("A=1\nB=two\rC=3\nD=4\r");
   EXPECT_EQ(1, INIGetInt("A", 0, 0, 9));
-  EXPECT_EQ("two\rC=3", Get("B"));
+  EXPECT_EQ("two", Get("B"));
+  EXPECT_EQ(3, INIGetInt("C", 0, 0, 9));
   EXPECT_EQ("4", Get("D"));
+  INICloseFile();
+  Open("Debug=1\rSort=3");
+  EXPECT_EQ(1, INIGetInt("Debug", 0, 0, 1));
+  EXPECT_EQ(3, INIGetInt("Sort", 0, 0, 6));
   INICloseFile();
   // Lines of one kind followed by lines of the other: each value ends at its
   // own line's end.
@@ -143,6 +167,18 @@ TEST_F(Ini, SettingKeepsEveryOtherLine) {
   INISetString(nullptr, "x");
   INISetString("x", nullptr);
   EXPECT_EQ(std::string::npos, Text().find("x="));
+  INICloseFile();
+  // Carriage returns alone, and a stray one before a full line end: a value
+  // ends at the first break, whatever follows.
+  Open("A=1\rB=2\rC=3");
+  INISetString("A", "5");
+  EXPECT_EQ("A=5\rB=2\rC=3\r\n", Text());
+  INISetString("B", "");
+  EXPECT_EQ("A=5\rB=\rC=3\r\n", Text());
+  INICloseFile();
+  Open("A=1\r\r\nB=2\r\n");
+  INISetString("A", "77");
+  EXPECT_EQ("A=77\r\r\nB=2\r\n", Text());
 }
 
 TEST_F(Ini, BufferGrowsByAtMost1024BytesAtATime) {
