@@ -62,6 +62,31 @@ bool EnterFolder(const char *name) {
   return HDD_ChangeDir(name);
 }
 
+// ".tmp", then ".tm1" to ".tm9": all as long as this.
+constexpr size_t kTemporarySuffix = 4;
+
+// The first temporary name for FileName that nothing on the disk has yet.
+bool FreeTemporaryName(const char *FileName, char (&temporary)[TAP_MAX_FILENAME]) {
+  for (int n = 0; n < 10; ++n) {
+    if (n == 0)
+      snprintf(temporary, sizeof temporary, "%s.tmp", FileName);
+    else
+      snprintf(temporary, sizeof temporary, "%s.tm%d", FileName, n);
+    if (!Exists(temporary)) return true;
+  }
+  return false;
+}
+
+// A folder (or anything else that cannot be opened as a file) of the name
+// would be removed by the replacement.
+bool PlainFileOrNone(const char *name) {
+  if (!Exists(name)) return true;
+  TYPE_File *f = TAP_Hdd_Fopen(name);
+  if (!f) return false;
+  TAP_Hdd_Fclose(f);
+  return true;
+}
+
 } // namespace
 
 int INILocateFile(const char *FileName, const char *AppName) {
@@ -95,17 +120,22 @@ int INILocateFile(const char *FileName, const char *AppName) {
   return found;
 }
 
-int INIOpenFile(const char *FileName, const char *AppName) {
+bool ININewBuffer() {
   // A buffer left open by an earlier call would otherwise be lost.
+  INICloseFile();
+  BufferSize = 512;
+  INIBuffer = NewBuffer(BufferSize);
+  if (!INIBuffer) BufferSize = 0;
+  return INIBuffer != nullptr;
+}
+
+int INIOpenFile(const char *FileName, const char *AppName) {
   INICloseFile();
   HDD_TAP_PushDir();
   const int location = INILocateFile(FileName, AppName);
   if (location == INILOCATION_NotFound) {
     HDD_TAP_PopDir();
-    BufferSize = 512;
-    INIBuffer = NewBuffer(BufferSize);
-    if (!INIBuffer) BufferSize = 0;
-    return INIBuffer ? INILOCATION_NewFile : INILOCATION_NotFound;
+    return ININewBuffer() ? INILOCATION_NewFile : INILOCATION_NotFound;
   }
   TYPE_File *f = TAP_Hdd_Fopen(FileName);
   if (!f) {
@@ -280,9 +310,13 @@ void INISetHexDWord(const char *Key, uint32_t Value) {
 
 // The file is written under a temporary name first and takes the place of
 // the old one only when it is all there: a failed write keeps the old file.
+// A temporary name that is taken belongs to someone else and is left alone;
+// only a plain file is ever replaced.
 bool INISaveFile(const char *FileName, int Location, const char *AppName) {
   if (!INIBuffer || !FileName || !*FileName || Location < 0 || Location > 5) return false;
   if (Location == INILOCATION_AtAppDir && (!AppName || !*AppName)) return false;
+  // A temporary name cut back to fit would be the file's own name.
+  if (strlen(FileName) + kTemporarySuffix > TAP_MAX_FILENAME - 1) return false;
   if (Location <= INILOCATION_NewFile) Location = INILOCATION_AtProgramFilesDir;
   HDD_TAP_PushDir();
   bool ok = true;
@@ -295,9 +329,11 @@ bool INISaveFile(const char *FileName, int Location, const char *AppName) {
     return false;
   }
   char temporary[TAP_MAX_FILENAME];
-  snprintf(temporary, sizeof temporary, "%s.tmp", FileName);
-  TAP_Hdd_Delete(temporary);
-  TAP_Hdd_Create(temporary, ATTR_NORMAL);
+  if (!PlainFileOrNone(FileName) || !FreeTemporaryName(FileName, temporary) ||
+      !TAP_Hdd_Create(temporary, ATTR_NORMAL)) {
+    HDD_TAP_PopDir();
+    return false;
+  }
   bool written = false;
   if (TYPE_File *f = TAP_Hdd_Fopen(temporary)) {
     const dword length = dword(strlen(INIBuffer));

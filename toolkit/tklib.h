@@ -143,6 +143,9 @@ extern char *INIBuffer;
 extern uint32_t BufferSize;
 extern char *INICommentBuffer;
 int INIOpenFile(const char *FileName, const char *AppName);
+// Starts an empty buffer, whatever files of the name exist; false when the
+// memory cannot be had.
+bool ININewBuffer();
 int INILocateFile(const char *FileName, const char *AppName);
 void INIFindStartEnd(const char *KeyWithEquals, char **Start, char **End, dword MaxLength);
 bool INIGetString(const char *Key, char *Destination, const char *Default, dword Size);

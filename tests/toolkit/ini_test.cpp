@@ -204,6 +204,20 @@ TEST_F(Ini, BufferGrowsByAtMost1024BytesAtATime) {
   EXPECT_EQ("Path01=short\r\n", Text());
 }
 
+TEST_F(Ini, ANewBufferStartsEmptyWhateverIsOnDisk) {
+  Open("Old=1\r\n");
+  ASSERT_TRUE(ININewBuffer());
+  EXPECT_EQ("", Text());
+  EXPECT_EQ(512u, BufferSize);
+  EXPECT_EQ(1u, Sim_HeapBlocksTotal()); // the file's buffer was released
+  INISetInt("A", 1);
+  EXPECT_EQ("A=1\r\n", Text());
+  Sim_FailAllocNth(1);
+  EXPECT_FALSE(ININewBuffer());
+  EXPECT_EQ(nullptr, INIBuffer);
+  EXPECT_EQ(0u, BufferSize);
+}
+
 TEST_F(Ini, TheDeepestFolderWinsAndTheCurrentDirectoryBeatsAll) {
   ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/f.ini"), "V=5\r\n"));
   ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/Settings/f.ini"), "V=4\r\n"));
@@ -284,6 +298,75 @@ TEST_F(Ini, AFailedWriteKeepsTheOldFile) {
   ASSERT_TRUE(ReadHostFile(Host("/ProgramFiles/Settings/App/t.ini"), bytes));
   EXPECT_EQ("Old=1\r\n", bytes);
   EXPECT_FALSE(HostExists(Host("/ProgramFiles/Settings/App/t.ini.tmp")));
+}
+
+TEST_F(Ini, SavingNeverRemovesAFileItDidNotCreate) {
+  // Files of the temporary names that were there before are someone else's.
+  const std::string dir = "/ProgramFiles/Settings/App/";
+  ASSERT_TRUE(WriteHostFile(Host(dir + "t.ini.tmp"), "mine\n"));
+  ASSERT_TRUE(WriteHostFile(Host(dir + "t.ini.tm1"), "mine too\n"));
+  Open("Old=1\r\n");
+  INISetInt("New", 2);
+  EXPECT_TRUE(INISaveFile("t.ini", INILOCATION_AtAppDir, "App"));
+  std::string bytes;
+  ASSERT_TRUE(ReadHostFile(Host(dir + "t.ini"), bytes));
+  EXPECT_EQ("Old=1\r\nNew=2\r\n", bytes);
+  ASSERT_TRUE(ReadHostFile(Host(dir + "t.ini.tmp"), bytes));
+  EXPECT_EQ("mine\n", bytes);
+  ASSERT_TRUE(ReadHostFile(Host(dir + "t.ini.tm1"), bytes));
+  EXPECT_EQ("mine too\n", bytes);
+  EXPECT_FALSE(HostExists(Host(dir + "t.ini.tm2")));
+  // A failed write removes only its own temporary file.
+  Sim_FailWriteAfter(5);
+  EXPECT_FALSE(INISaveFile("t.ini", INILOCATION_AtAppDir, "App"));
+  Sim_FailWriteAfter(-1);
+  ASSERT_TRUE(ReadHostFile(Host(dir + "t.ini.tmp"), bytes));
+  EXPECT_EQ("mine\n", bytes);
+  EXPECT_FALSE(HostExists(Host(dir + "t.ini.tm2")));
+  // With every temporary name taken nothing is written, and nothing lost.
+  for (const char *n : {"2", "3", "4", "5", "6", "7", "8", "9"})
+    ASSERT_TRUE(WriteHostFile(Host(dir + "t.ini.tm" + n), n));
+  INISetInt("New", 3);
+  EXPECT_FALSE(INISaveFile("t.ini", INILOCATION_AtAppDir, "App"));
+  ASSERT_TRUE(ReadHostFile(Host(dir + "t.ini"), bytes));
+  EXPECT_EQ("Old=1\r\nNew=2\r\n", bytes);
+  ASSERT_TRUE(ReadHostFile(Host(dir + "t.ini.tm9"), bytes));
+  EXPECT_EQ("9", bytes);
+  EXPECT_EQ(-1, TAPDirStackDepth);
+}
+
+TEST_F(Ini, NamesWithoutRoomForTheTemporaryNameAreRefused) {
+  // Names reach 255 characters; the temporary name adds four.
+  for (size_t length : {252u, 255u}) {
+    const std::string name(length - 4, 'n');
+    const std::string file = name + ".ini";
+    ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/Settings/App/" + file), "Mine=1\r\n"));
+    Open("Other=2\r\n");
+    EXPECT_FALSE(INISaveFile(file.c_str(), INILOCATION_AtAppDir, "App")) << length;
+    std::string bytes;
+    ASSERT_TRUE(ReadHostFile(Host("/ProgramFiles/Settings/App/" + file), bytes)) << length;
+    EXPECT_EQ("Mine=1\r\n", bytes) << length;
+    EXPECT_EQ(-1, TAPDirStackDepth);
+  }
+  const std::string longest = std::string(247, 'n') + ".ini"; // 251: the longest that fits
+  Open("Other=2\r\n");
+  EXPECT_TRUE(INISaveFile(longest.c_str(), INILOCATION_AtAppDir, "App"));
+  std::string bytes;
+  ASSERT_TRUE(ReadHostFile(Host("/ProgramFiles/Settings/App/" + longest), bytes));
+  EXPECT_EQ("Other=2\r\n", bytes);
+  EXPECT_FALSE(HostExists(Host("/ProgramFiles/Settings/App/" + longest + ".tmp")));
+}
+
+TEST_F(Ini, OnlyAPlainFileIsReplaced) {
+  ASSERT_EQ(0, mkdir(Host("/ProgramFiles/Settings/App/d.ini").c_str(), 0755));
+  ASSERT_EQ(INILOCATION_NewFile, INIOpenFile("n.ini", "App"));
+  INISetInt("A", 1);
+  EXPECT_FALSE(INISaveFile("d.ini", INILOCATION_AtAppDir, "App"));
+  struct stat st;
+  ASSERT_EQ(0, stat(Host("/ProgramFiles/Settings/App/d.ini").c_str(), &st));
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_FALSE(HostExists(Host("/ProgramFiles/Settings/App/d.ini.tmp")));
+  EXPECT_EQ(-1, TAPDirStackDepth);
 }
 
 TEST_F(Ini, ClosedModule) {
