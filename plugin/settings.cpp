@@ -38,6 +38,12 @@ const char *const kBuiltinPathList[kBuiltinPaths] = {
 static const char kIniName[] = "Velumo.ini";
 static const char kAppName[] = "Velumo";
 static const char kBackupName[] = "Velumo.ini.bak";
+static const char kSettingsFolder[] = "/ProgramFiles/Settings/Velumo";
+
+// Whether this run could read its settings.  A file that exists but could
+// not be read (a failed allocation, say) is still the user's: it is not
+// replaced with the defaults.
+static bool settingsRead = false;
 
 // Changes into /ProgramFiles/Settings/Velumo, creating the folders on the way.
 static void EnterSettingsFolder() {
@@ -48,12 +54,39 @@ static void EnterSettingsFolder() {
   TAP_Hdd_ChangeDir(kAppName);
 }
 
+// A folder of the name is no settings file, and moving it would take its
+// contents along.
+static bool IsPlainFile(const char *name) {
+  TYPE_File *f = TAP_Hdd_Exist(name) ? TAP_Hdd_Fopen(name) : nullptr;
+  if (f) TAP_Hdd_Fclose(f);
+  return f != nullptr;
+}
+
+// A save that was cut off leaves only the backup of the last file, which
+// holds the settings: it takes the file's place again.
+static void RecoverBackup() {
+  HDD_TAP_PushDir();
+  const bool recovered = TAP_Hdd_ChangeDir(kSettingsFolder) && !TAP_Hdd_Exist(kIniName) &&
+                         IsPlainFile(kBackupName) && TAP_Hdd_Rename(kBackupName, kIniName);
+  HDD_TAP_PopDir();
+  if (recovered) WriteLog("LoadSettings: %s recovered from %s\n", kIniName, kBackupName);
+}
+
 void LoadSettings() {
-  if (INIOpenFile(kIniName, kAppName) == INILOCATION_NewFile) {
+  RecoverBackup();
+  int found = INIOpenFile(kIniName, kAppName);
+  if (found == INILOCATION_NewFile) {
     EnterSettingsFolder();
     INISaveFile(kIniName, INILOCATION_AtAppDir, kAppName);
     INICloseFile();
-    INIOpenFile(kIniName, kAppName);
+    found = INIOpenFile(kIniName, kAppName);
+  }
+  settingsRead = found != INILOCATION_NotFound;
+  if (!settingsRead) {
+    // What a failed read left in the buffer is no setting: all defaults.
+    INICloseFile();
+    WriteLog("LoadSettings: %s cannot be read, the defaults are used and the file is kept\n",
+             kIniName);
   }
   showerror = INIGetInt("ShowError", 0, 0, 1);
   showtrans = INIGetInt("ShowTrans", 0, 0, 1);
@@ -94,13 +127,22 @@ void LoadSettings() {
 }
 
 // The old file is kept aside until the new one is written in full, so that
-// a failed write (a full disk) never leaves the user without settings.
+// a failed write (a full disk) never leaves the user without settings, and
+// a save cut off leaves the backup for the next start.  A backup name that
+// is taken is not ours to remove: the file is then replaced through the
+// INI module's temporary file alone.
 void SaveSettings() {
   WriteDebugLog("> Saving Settings\n");
+  if (!settingsRead) {
+    WriteDebugLog("< Saving Settings\n");
+    return;
+  }
   EnterSettingsFolder();
-  if (TAP_Hdd_Exist(kBackupName)) TAP_Hdd_Delete(kBackupName);
-  const bool kept = TAP_Hdd_Exist(kIniName) && TAP_Hdd_Rename(kIniName, kBackupName);
-  INIOpenFile(kIniName, kAppName);
+  const bool kept =
+      IsPlainFile(kIniName) && !TAP_Hdd_Exist(kBackupName) && TAP_Hdd_Rename(kIniName, kBackupName);
+  // Only the settings go into the new file, not what a copy in another
+  // folder that the search would find holds.
+  ININewBuffer();
   INISetInt("ShowError", showerror);
   INISetInt("ShowTrans", showtrans);
   INISetHexDWord("TestBG", bgcolor);

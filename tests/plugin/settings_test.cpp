@@ -1,6 +1,7 @@
 // Velumo.ini: read at start with defaults and limits, written straight back.
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "Velumo.h"
 #include "testdisk.h"
@@ -137,14 +138,104 @@ TEST_F(Settings, AFailedWriteKeepsTheUsersFile) {
   EXPECT_FALSE(HostExists(Host("/ProgramFiles/Settings/Velumo/Velumo.ini.tmp")));
 }
 
-TEST_F(Settings, AnUnreadableFileGivesTheDefaultsAndIsReplaced) {
-  // A folder where the file should be is found but cannot be read.
-  mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
-  mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
-  mkdir(Host(kIni).c_str(), 0755);
+TEST_F(Settings, AFileThatCannotBeReadGivesTheDefaultsAndIsKept) {
+  // The buffer for reading it cannot be had: the run goes on with the
+  // defaults, and the user's file stays as it is.
+  const char *mine = "ExitKey=22\r\nPath01=/mine\r\n";
+  Sim_FailAllocNth(1);
+  Start(mine);
+  EXPECT_EQ(40, exitkey);
+  EXPECT_EQ(22, pathcnt);
+  EXPECT_EQ(mine, File());
+  EXPECT_FALSE(HostExists(Host("/ProgramFiles/Settings/Velumo/Velumo.ini.bak")));
+  EXPECT_NE(std::string::npos, Log().find("LoadSettings: Velumo.ini cannot be read"));
+  // The next start reads it again.
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+  Start();
+  EXPECT_EQ(22, exitkey);
+  EXPECT_STREQ("/mine", path[0]);
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+  // A folder where the file should be is found but cannot be read either.
+  ASSERT_EQ(0, unlink(Host(kIni).c_str()));
+  ASSERT_EQ(0, mkdir(Host(kIni).c_str(), 0755));
   Start();
   EXPECT_EQ(22, pathcnt);
-  EXPECT_EQ(DefaultFile(), File());
+  struct stat st;
+  ASSERT_EQ(0, stat(Host(kIni).c_str(), &st));
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST_F(Settings, TheUsersOwnBackupAndTemporaryFilesAreKept) {
+  mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
+  mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
+  const std::string dir = "/ProgramFiles/Settings/Velumo/";
+  ASSERT_TRUE(WriteHostFile(Host(dir + "Velumo.ini.bak"), "my backup\n"));
+  ASSERT_TRUE(WriteHostFile(Host(dir + "Velumo.ini.tmp"), "my notes\n"));
+  Start("ExitKey=22\r\n# mine\r\n");
+  EXPECT_EQ(22, exitkey);
+  const std::string f = File();
+  EXPECT_EQ(0u, f.find("ShowError=0\r\nShowTrans=0\r\nTestBG=ff101010\r\nExitKey=22\r\n"));
+  EXPECT_EQ(std::string::npos, f.find("mine"));
+  std::string bytes;
+  ASSERT_TRUE(ReadHostFile(Host(dir + "Velumo.ini.bak"), bytes));
+  EXPECT_EQ("my backup\n", bytes);
+  ASSERT_TRUE(ReadHostFile(Host(dir + "Velumo.ini.tmp"), bytes));
+  EXPECT_EQ("my notes\n", bytes);
+}
+
+TEST_F(Settings, ASaveThatWasCutOffIsRecoveredFromTheBackup) {
+  // Only the backup is left: it holds the last settings.
+  mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
+  mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
+  ASSERT_TRUE(
+      WriteHostFile(Host(std::string(kIni) + ".bak"), "ExitKey=22\r\nPath01=/mine\r\nSort=3\r\n"));
+  Start();
+  EXPECT_EQ(22, exitkey);
+  EXPECT_EQ(1, pathcnt);
+  EXPECT_STREQ("/mine", path[0]);
+  EXPECT_EQ(3, sort);
+  const std::string f = File();
+  EXPECT_EQ(0u, f.find("ShowError=0\r\nShowTrans=0\r\nTestBG=ff101010\r\nExitKey=22\r\n"
+                       "Path01=/mine\r\nPath02=\r\n"));
+  EXPECT_NE(std::string::npos, f.find("\r\nPathCur=1\r\nSort=3\r\nDebug=0\r\n"));
+  EXPECT_FALSE(HostExists(Host(std::string(kIni) + ".bak")));
+  EXPECT_NE(std::string::npos,
+            Log().find("LoadSettings: Velumo.ini recovered from Velumo.ini.bak\n"));
+}
+
+TEST_F(Settings, TheNewFileHoldsOnlyTheSettings) {
+  // A copy of the file in another folder that the search passes on the way
+  // adds nothing, whether or not the settings folder has its own file.
+  mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
+  ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/Velumo.ini"), "Foreign=1\r\nExitKey=7\r\n"));
+  Start("ExitKey=22\r\nPath01=/mine\r\n");
+  EXPECT_EQ(22, exitkey);
+  std::string expected = DefaultFile();
+  expected.replace(expected.find("ExitKey=40"), 10, "ExitKey=22");
+  const size_t paths = expected.find("Path01="), pathCur = expected.find("PathCur=");
+  std::string slots = "Path01=/mine\r\n";
+  for (int i = 2; i <= 30; ++i)
+    slots += "Path" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "=\r\n";
+  expected.replace(paths, pathCur - paths, slots);
+  EXPECT_EQ(expected, File());
+  std::string bytes;
+  ASSERT_TRUE(ReadHostFile(Host("/ProgramFiles/Velumo.ini"), bytes));
+  EXPECT_EQ("Foreign=1\r\nExitKey=7\r\n", bytes);
+  Sim_DeliverEvent(EVT_STOP, 0, 0);
+  ASSERT_EQ(0, unlink(Host(kIni).c_str()));
+  Start();
+  EXPECT_EQ(7, exitkey);                                // the only copy left is read...
+  EXPECT_EQ(std::string::npos, File().find("Foreign")); // ...and only the settings are written
+}
+
+TEST_F(Settings, LinesEndingInCarriageReturnsAlone) {
+  Start("Debug=1\rSort=3\rExitKey=22");
+  EXPECT_EQ(1, debug);
+  EXPECT_EQ(3, sort);
+  EXPECT_EQ(22, exitkey);
+  const std::string f = File();
+  EXPECT_NE(std::string::npos, f.find("ExitKey=22\r\n"));
+  EXPECT_NE(std::string::npos, f.find("\r\nSort=3\r\nDebug=1\r\n"));
 }
 
 } // namespace
