@@ -149,6 +149,33 @@ TEST_F(Disk, CreateDeleteExist) {
   EXPECT_EQ(0, TAP_Hdd_Exist(nullptr));
 }
 
+TEST_F(Disk, AttributesOfOneNameWithoutFollowingLinks) {
+  ASSERT_EQ(1, TAP_Hdd_ChangeDir("/ProgramFiles"));
+  ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/f"), "F"));
+  ASSERT_EQ(0, mkdir(Host("/ProgramFiles/d").c_str(), 0755));
+  ASSERT_EQ(0, symlink("f", Host("/ProgramFiles/to-file").c_str()));
+  ASSERT_EQ(0, symlink("d", Host("/ProgramFiles/to-folder").c_str()));
+  ASSERT_EQ(0, symlink("nowhere", Host("/ProgramFiles/dangling").c_str()));
+  ASSERT_EQ(0, symlink((outside_ + "/secret").c_str(), Host("/ProgramFiles/out").c_str()));
+  ASSERT_EQ(0, mkfifo(Host("/ProgramFiles/fifo").c_str(), 0644));
+  EXPECT_EQ(ATTR_NORMAL, TAP_Hdd_GetAttr("f"));
+  EXPECT_EQ(ATTR_NORMAL, TAP_Hdd_GetAttr("/ProgramFiles/f"));
+  EXPECT_EQ(ATTR_FOLDER, TAP_Hdd_GetAttr("d"));
+  EXPECT_EQ(ATTR_FOLDER, TAP_Hdd_GetAttr("/"));
+  EXPECT_EQ(ATTR_OTHER, TAP_Hdd_GetAttr("to-file"));
+  EXPECT_EQ(ATTR_OTHER, TAP_Hdd_GetAttr("to-folder"));
+  EXPECT_EQ(ATTR_OTHER, TAP_Hdd_GetAttr("dangling"));
+  EXPECT_EQ(ATTR_OTHER, TAP_Hdd_GetAttr("out"));
+  EXPECT_EQ(ATTR_OTHER, TAP_Hdd_GetAttr("fifo"));
+  EXPECT_EQ(0, TAP_Hdd_GetAttr("missing"));
+  EXPECT_EQ(0, TAP_Hdd_GetAttr("missing/f"));
+  EXPECT_EQ(0, TAP_Hdd_GetAttr("/../f"));
+  EXPECT_EQ(0, TAP_Hdd_GetAttr(nullptr));
+  // Behind a link to a folder of the disk, names are what they are there.
+  EXPECT_EQ(1, TAP_Hdd_Create("d/inner", ATTR_NORMAL));
+  EXPECT_EQ(ATTR_NORMAL, TAP_Hdd_GetAttr("to-folder/inner"));
+}
+
 TEST_F(Disk, RenameNeverOverwrites) {
   ASSERT_EQ(1, TAP_Hdd_ChangeDir("/ProgramFiles"));
   ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/a"), "A"));
