@@ -109,10 +109,15 @@ static void StepLogo(bool forward) {
   else
     OSDMenuScrollUp();
   const char *name = OSDMenuItemGetCurrentName();
-  strncpy(logofile, name ? name : "", sizeof logofile - 1);
-  logofile[sizeof logofile - 1] = '\0';
+  char next[sizeof logofile];
+  strncpy(next, name ? name : "", sizeof next - 1);
+  next[sizeof next - 1] = '\0';
   OSDMenuPush();
-  if (LoadChannelLogo(currentDir, logofile)) ShowChannelLogo(rgn, 0, 0, 1);
+  // A failed step keeps the picture shown, and the name that goes with it.
+  if (LoadChannelLogo(currentDir, next)) {
+    strcpy(logofile, next);
+    ShowChannelLogo(rgn, 0, 0, 1);
+  }
 }
 
 static dword LogoDetailKey(dword key) {

@@ -96,7 +96,7 @@ static int32_t LoadRaw(const char *dir, const char *name) {
 static const char *const kSuffixes[] = {".qtl32", ".qsl32", ".ibl32", ".bll32", ".qtl", ".qsl",
                                         ".ibl",   ".bll",   ".jpg",   ".png",   ".bmp"};
 
-int32_t LoadChannelLogo(const char *dir, const char *name) {
+static int32_t Load(const char *dir, const char *name) {
   WriteDebugLog("> Loading channel logo\n");
   TAP_MemSet(logoData32, 0, sizeof logoData32);
   // The name must fit the loader's 128-byte copy.
@@ -127,6 +127,26 @@ int32_t LoadChannelLogo(const char *dir, const char *name) {
     return 0;
   }
   return LoadRaw(dir, file);
+}
+
+// A failed load leaves the picture that was there: what shows or saves the
+// image next must never walk the size of a refused header over pixels that
+// are not there.
+static uint32_t keptData32[kLogoMaxW * kLogoMaxH];
+
+int32_t LoadChannelLogo(const char *dir, const char *name) {
+  const uint32_t keptW = logoW, keptH = logoH;
+  char keptExt[sizeof logoExt];
+  TAP_MemCpy(keptExt, logoExt, sizeof keptExt);
+  TAP_MemCpy(keptData32, logoData32, sizeof keptData32);
+  const int32_t loaded = Load(dir, name);
+  if (!loaded) {
+    logoW = keptW;
+    logoH = keptH;
+    TAP_MemCpy(logoExt, keptExt, sizeof keptExt);
+    TAP_MemCpy(logoData32, keptData32, sizeof keptData32);
+  }
+  return loaded;
 }
 
 bool WriteRawLogo(TYPE_File *file, const char *ext) {

@@ -28,7 +28,12 @@ protected:
     ASSERT_TRUE(WriteHostFile(Host("/Logos/" + name), bytes));
   }
   std::string Terminal() const { return Sim_TerminalText(); }
+  // The image's pixels; a size beyond the image is a fault in itself.
   std::vector<uint32_t> Pixels() const {
+    if (logoW > kLogoMaxW || logoH > kLogoMaxH) {
+      ADD_FAILURE() << "logo of " << logoW << "x" << logoH;
+      return {};
+    }
     return std::vector<uint32_t>(logoData32, logoData32 + logoW * logoH);
   }
 };
@@ -145,6 +150,8 @@ TEST_F(Logo, ShortRawFilesRepeatTheLastPixel) {
 }
 
 TEST_F(Logo, AbsurdHeadersAreRefusedBeforeAnyAllocation) {
+  Put("before.qtl32", Raw32(3, 1, {0xFF010203, 0x80405060, 0x00708090}));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "before.qtl32"));
   const struct {
     uint32_t w, h;
   } headers[] = {{65535, 65535}, {0x10000, 0x10000}, {0x40000000, 4}, {0, 5}, {5, 0}, {4097, 4096}};
@@ -153,10 +160,14 @@ TEST_F(Logo, AbsurdHeadersAreRefusedBeforeAnyAllocation) {
     const dword allocations = Sim_AllocCount();
     EXPECT_EQ(0, LoadChannelLogo("/Logos", "huge.qtl")) << h.w << "x" << h.h;
     EXPECT_EQ(allocations, Sim_AllocCount()) << h.w << "x" << h.h;
-    EXPECT_EQ(h.w, logoW); // the header's values stay, as after any failed raw load
+    // The refused header's size never reaches the image: the picture before stays.
+    EXPECT_EQ(3u, logoW) << h.w << "x" << h.h;
+    EXPECT_EQ(1u, logoH) << h.w << "x" << h.h;
   }
   EXPECT_NE(std::string::npos, Terminal().find("< Loading cannel logo (FALSE2)\n"));
-  for (uint32_t px : logoData32) ASSERT_EQ(0u, px);
+  EXPECT_STREQ(".qtl32", logoExt);
+  EXPECT_EQ((std::vector<uint32_t>{0xFF010203, 0x80405060, 0x00708090}), Pixels());
+  for (size_t i = 3; i < std::size(logoData32); ++i) ASSERT_EQ(0u, logoData32[i]) << i;
   // The bound itself still loads: 4096 x 4096 from a short file, square.
   Put("bound.qtl", Be32(4096) + Be32(4096));
   EXPECT_EQ(1, LoadChannelLogo("/Logos", "bound.qtl"));
@@ -220,6 +231,32 @@ std::string Bmp(int32_t w, int32_t h, const std::string &rows) {
   s += le(40) + le(uint32_t(w)) + le(uint32_t(h)) + std::string("\x01\0\x18\0", 4) + le(0) +
        le(uint32_t(rows.size())) + le(0) + le(0) + le(0) + le(0);
   return s + rows;
+}
+
+TEST_F(Logo, AFailedLoadKeepsThePictureBefore) {
+  std::vector<uint32_t> before(60 * 40);
+  for (size_t i = 0; i < before.size(); ++i) before[i] = uint32_t(i * 0x9E3779B1u);
+  Put("before.bll32", Raw32(60, 40, before));
+  // Each fails at another point: refused header, missing file, no logo
+  // suffix, a full-size buffer not had, a bitmap too large.
+  Put("tall.qtl", Be32(65536) + Be32(65537));
+  Put("large.bll32", Raw32(61, 40, std::vector<uint32_t>(61 * 40, 0xFF00FF00)));
+  Put("huge.bmp", Bmp(100000, 100000, std::string(64, '\x11')));
+  const struct {
+    const char *name;
+    dword failAlloc;
+  } failures[] = {{"tall.qtl", 0},    {"missing.qsl", 0}, {"x.txt", 0},
+                  {"large.bll32", 1}, {"huge.bmp", 0},    {"missing.bmp", 0}};
+  for (const auto &f : failures) {
+    ASSERT_EQ(1, LoadChannelLogo("/Logos", "before.bll32"));
+    Sim_FailAllocNth(f.failAlloc);
+    EXPECT_EQ(0, LoadChannelLogo("/Logos", f.name)) << f.name;
+    Sim_FailAllocNth(0);
+    EXPECT_EQ(60u, logoW) << f.name;
+    EXPECT_EQ(40u, logoH) << f.name;
+    EXPECT_STREQ(".bll32", logoExt) << f.name;
+    EXPECT_TRUE(before == Pixels()) << f.name;
+  }
 }
 
 TEST_F(Logo, BitmapsAreReadBottomUpAndOpaque) {

@@ -112,6 +112,23 @@ TEST_F(Import, PngFailures) {
   Sim_FailAllocNth(0);
 }
 
+TEST_F(Import, ACutPngKeepsThePictureBefore) {
+  std::vector<uint8_t> samples(100 * 100 * 3);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = uint8_t(i * 7);
+  const std::string whole = Png(2, 8, 100, 100, samples);
+  Put("cut.png", whole.substr(0, whole.size() / 2));
+  Put("before.bll32", std::string("\0\0\0\x02\0\0\0\x01\xFF\x11\x22\x33\x80\x44\x55\x66", 16));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "before.bll32"));
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "cut.png"));
+  EXPECT_TRUE(Logged("< Loading PNG logo (ERROR6)\n"));
+  // Not 100 x 100 over the 60 x 40 image.
+  EXPECT_EQ(2u, logoW);
+  EXPECT_EQ(1u, logoH);
+  EXPECT_STREQ(".bll32", logoExt);
+  EXPECT_EQ(0xFF112233u, logoData32[0]);
+  EXPECT_EQ(0x80445566u, logoData32[1]);
+}
+
 TEST_F(Import, JpegSizeFromTheFrameHeader) {
   Put("vga.jpg", LibjpegWrite(640, 480));
   ASSERT_EQ(1, LoadChannelLogo("/Logos", "vga.jpg"));
@@ -156,9 +173,15 @@ TEST_F(Import, JpegProbeLimits) {
 TEST_F(Import, JpegFailuresAreNeverReadAsRawLogos) {
   // Not decodable, though its first bytes would make a fine raw header.
   Put("fake.jpg", std::string("\0\0\0\x02\0\0\0\x02\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 16));
+  Put("before.png", Png(6, 8, 1, 1, {0x10, 0x20, 0x30, 0x40}));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "before.png"));
   EXPECT_EQ(0, LoadChannelLogo("/Logos", "fake.jpg"));
-  EXPECT_EQ(60u, logoW);
-  for (uint32_t px : logoData32) ASSERT_EQ(0u, px);
+  // The size guessed for the decoder is not the image's: the picture before stays.
+  EXPECT_EQ(1u, logoW);
+  EXPECT_EQ(1u, logoH);
+  EXPECT_STREQ(".png", logoExt);
+  EXPECT_EQ(0x40102030u, logoData32[0]);
+  for (size_t i = 1; i < std::size(logoData32); ++i) ASSERT_EQ(0u, logoData32[i]) << i;
   EXPECT_EQ(0, LoadChannelLogo("/Logos", "missing.jpg"));
   ASSERT_EQ(0, mkdir(Host("/Logos/folder.jpg").c_str(), 0755));
   EXPECT_EQ(0, LoadChannelLogo("/Logos", "folder.jpg"));
