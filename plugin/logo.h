@@ -45,6 +45,15 @@ void SaveChannelLogo(uint32_t target, const char *dir, const char *name);
 // The file names a conversion writes (the BMP and the JPEG for target 4,
 // else one); false when the name does not fit the 128-byte buffers.
 bool ConversionTargets(uint32_t target, const char *name, char first[128], char second[128]);
+// Why a conversion of name in dir cannot be written (its log line written
+// here), or kConvertOk.  A conversion only ever replaces a plain file.
+enum : int32_t {
+  kConvertOk = 0,
+  kConvertIntoSource = 1,  // a target would be the source file itself
+  kConvertNameTooLong = 2, // a target name would not fit
+  kConvertNotAFile = 3,    // a folder, a link or a FIFO holds a target's name
+};
+int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name);
 // The BMP-to-JPEG conversion of the JPEG encoder's front end.
 int bmptojpg(const char *source, const char *target);
 

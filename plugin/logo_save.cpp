@@ -15,9 +15,16 @@ static bool WideSource(const char *ext) {
          StringEndsWith(ext, "png");
 }
 
+// The name without its last extension, and that extension with its dot.
+// Nothing more is cut: "Sport-1.png" is the logo "Sport-1", not "Sport".
 static bool Split(const char *name, char base[128], char ext[128]) {
   if (!name || strlen(name) >= 128) return false;
-  SeparateFileNameComponents(name, base, ext, nullptr, nullptr, nullptr);
+  strcpy(base, name);
+  ext[0] = '\0';
+  if (char *dot = strrchr(base, '.')) {
+    strcpy(ext, dot);
+    *dot = '\0';
+  }
   return true;
 }
 
@@ -33,9 +40,39 @@ bool ConversionTargets(uint32_t target, const char *name, char first[128], char 
   return true;
 }
 
+int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name) {
+  char first[128], second[128];
+  if (!ConversionTargets(target, name, first, second)) {
+    WriteLog("= Not converting %s/%s: target name too long\n", dir, name ? name : "");
+    return kConvertNameTooLong;
+  }
+  if (strcmp(first, name) == 0 || strcmp(second, name) == 0) {
+    WriteLog("= Not converting %s/%s into itself\n", dir, name);
+    return kConvertIntoSource;
+  }
+  // Deleting or writing anything else would take a folder with it, write
+  // through a link (perhaps onto the source) or wait for good on a FIFO.
+  if (!dir || !TAP_Hdd_ChangeDir(dir)) return kConvertOk; // nothing is written there
+  const char *const files[] = {first, second};
+  for (const char *file : files) {
+    const byte attr = file[0] ? TAP_Hdd_GetAttr(file) : 0;
+    if (attr != 0 && attr != ATTR_NORMAL) {
+      WriteLog("= Not converting %s/%s: %s is no plain file\n", dir, name, file);
+      return kConvertNotAFile;
+    }
+  }
+  return kConvertOk;
+}
+
+// An existing target goes before the new one is written: a hard link is
+// parted from the file it shares, which may be the source.
+static void Remove(const char *file) {
+  if (TAP_Hdd_GetAttr(file) == ATTR_NORMAL) TAP_Hdd_Delete(file);
+}
+
 static void SaveRaw(const char *dir, const char *file, const char *ext) {
   if (!TAP_Hdd_ChangeDir(dir)) return;
-  if (TAP_Hdd_Exist(file)) TAP_Hdd_Delete(file);
+  Remove(file);
   TAP_Hdd_Create(file, ATTR_NORMAL);
   TYPE_File *f = TAP_Hdd_Fopen(file);
   if (!f) return;
@@ -71,6 +108,7 @@ static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const cha
     index = (index + 3) / 4 * 4;
   }
   if (TAP_Hdd_ChangeDir(dir)) {
+    Remove(bmp);
     const bool saved = SaveBitmap(bmp, int(logoW), int(logoH), pixels);
     // No half-written bitmap stays behind (only a file is removed, never a
     // folder that stood in the way).
@@ -82,6 +120,7 @@ static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const cha
     }
     WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, bmp, saved ? 1 : 0);
     if (target == 4 && saved && TAP_Hdd_ChangeDir(dir)) {
+      Remove(jpg);
       const int rc = bmptojpg(bmp, jpg);
       WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, jpg, rc);
     }
@@ -91,16 +130,19 @@ static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const cha
 
 void SaveChannelLogo(uint32_t target, const char *dir, const char *name) {
   WriteDebugLog("> Saving channel logo\n");
-  char base[128], ext[128], first[128], second[128];
-  // The user's logo is never replaced by its own conversion: the caller
-  // checks first, and a name that would be the source is not written here
+  if (target > 7) target = 3;
+  // The user's logo is never replaced by its own conversion, nor anything
+  // but a plain file; the caller checks first, and nothing is written here
   // either.
-  if (!dir || !Split(name, base, ext) || !ConversionTargets(target, name, first, second) ||
-      strcmp(first, name) == 0 || strcmp(second, name) == 0) {
-    WriteDebugLog("< Saving channel logo\n");
+  if (!dir || ConversionRefusal(target, dir, name) != kConvertOk) return;
+  // An empty picture has no pixels to write (and no size beyond the image's
+  // is ever read).
+  if (logoW == 0 || logoH == 0 || logoW > kLogoMaxW || logoH > kLogoMaxH) {
+    WriteLog("= Not converting %s/%s: empty logo\n", dir, name);
     return;
   }
-  if (target > 7) target = 3;
+  char first[128], second[128];
+  ConversionTargets(target, name, first, second);
   if (target == 2) {
     if (TAP_Hdd_ChangeDir(dir)) {
       const int rc = png_save(logoW, logoH, 8, 4, 6, logoData32, first);
@@ -108,8 +150,9 @@ void SaveChannelLogo(uint32_t target, const char *dir, const char *name) {
     }
   } else if (target == 3 || target == 4) {
     SaveBmp(target, dir, first, second);
+    // Only the bitmap path ends with this line.
+    WriteDebugLog("< Saving channel logo\n");
   } else {
     SaveRaw(dir, first, first);
   }
-  WriteDebugLog("< Saving channel logo\n");
 }

@@ -55,16 +55,30 @@ static int32_t Convert(uint32_t target, const char *name) {
   Status(c.german, c.english);
   if (!PlainName(name)) return Refresh();
   strcpy(logofile, name);
-  // The user's logo is never replaced by a copy of itself, reduced or lossy.
-  char first[128], second[128];
-  if (!ConversionTargets(target, logofile, first, second) || strcmp(first, logofile) == 0 ||
-      strcmp(second, logofile) == 0) {
-    WriteLog("= Not converting %s/%s into itself\n", currentDir, logofile);
+  // The user's logo is never replaced by a copy of itself, reduced or lossy,
+  // and only a plain file is ever replaced.
+  switch (ConversionRefusal(target, currentDir, logofile)) {
+  case kConvertOk:
+    break;
+  case kConvertIntoSource:
     Status("Ziel w\xE4re die Quelldatei selbst - nicht gespeichert",
            "The target would be the source file itself - not saved");
     return 1;
+  case kConvertNameTooLong:
+    Status("Zielname zu lang - nicht gespeichert", "Target name too long - not saved");
+    return 1;
+  default:
+    Status("Ziel ist keine normale Datei - nicht gespeichert",
+           "Target is not a plain file - not saved");
+    return 1;
   }
   if (LoadChannelLogo(currentDir, logofile)) {
+    // A picture reduced to no rows or columns has no pixels to convert.
+    if (logoW == 0 || logoH == 0) {
+      WriteLog("= Not converting %s/%s: empty logo\n", currentDir, logofile);
+      Status("Leeres Logo - nicht gespeichert", "Empty logo - not saved");
+      return 1;
+    }
     if (c.w) {
       logoWnew = c.w;
       logoHnew = c.h;
