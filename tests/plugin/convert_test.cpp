@@ -1,8 +1,7 @@
 // Conversions from the file list as a user or an attacker would try them:
 // names that look alike, targets that are no plain file, long names, empty
 // logos; and the detail view after a logo that fails to load.
-#include <errno.h>
-#include <fcntl.h>
+#include <signal.h>
 #include <png.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -36,6 +35,8 @@ bool WritePng(const std::string &path, uint32_t w, uint32_t h, const std::vector
   image.format = PNG_FORMAT_RGBA;
   return png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr) != 0;
 }
+
+volatile sig_atomic_t waitedForAFifo = 0;
 
 size_t Count(const std::string &text, const std::string &what) {
   size_t n = 0;
@@ -125,6 +126,146 @@ TEST_F(Convert, TheDetailViewAfterAFailedStepKeepsItsPicture) {
   EXPECT_EQ(2400u, Count(Log(), ", a ") - before);
   EXPECT_EQ(0u, Key(RKEY_Exit));
   EXPECT_EQ(MS_Filelist, myState);
+}
+
+TEST_F(Convert, AnEmptyLogoIsNeverConverted) {
+  // 1000 x 10 keeps its aspect as 60 x 0: no row at all.
+  std::string raw = Be32(1000) + Be32(10);
+  for (int i = 0; i < 1000 * 10; ++i) raw += "\xFF\xFF";
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/wide.bll"), raw));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/wide.qsl"), raw));
+  Start();
+  for (dword key = RKEY_1; key <= RKEY_8; ++key) {
+    // Key 1 on a BLL would be refused as the source itself.
+    Press(key == RKEY_1 ? "wide.qsl" : "wide.bll", key);
+    EXPECT_STREQ("Empty logo - not saved", buf) << key - RKEY_1 + 1;
+  }
+  for (const char *ext : {"bll32", "png", "bmp", "jpg", "qtl", "qsl32", "ibl"})
+    EXPECT_FALSE(HostExists(Host(std::string("/Logos/wide.") + ext))) << ext;
+  EXPECT_EQ(raw, File("/Logos/wide.qsl"));
+  EXPECT_EQ(7u, Count(Log(), "= Not converting /Logos/wide.bll: empty logo\n"));
+  EXPECT_EQ(1u, Count(Log(), "= Not converting /Logos/wide.qsl: empty logo\n"));
+  lang = 2;
+  Press("wide.bll", RKEY_6);
+  EXPECT_STREQ("Leeres Logo - nicht gespeichert", buf);
+  EXPECT_FALSE(HostExists(Host("/Logos/wide.qtl")));
+}
+
+TEST_F(Convert, OnlyTheBitmapPathClosesWithItsDebugLine) {
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/a.bll32"), Raw32(1, 1, {0xFF102030})));
+  Start();
+  const struct {
+    dword key;
+    size_t closing;
+  } keys[] = {{RKEY_1, 0}, {RKEY_3, 0}, {RKEY_6, 0}, {RKEY_4, 1}, {RKEY_5, 1}};
+  for (const auto &k : keys) {
+    const std::string log = Log();
+    Press("a.bll32", k.key);
+    const std::string added = Log().substr(log.size());
+    EXPECT_EQ(1u, Count(added, "> Saving channel logo\n")) << k.key - RKEY_1 + 1;
+    EXPECT_EQ(k.closing, Count(added, "< Saving channel logo\n")) << k.key - RKEY_1 + 1;
+  }
+  EXPECT_TRUE(HostExists(Host("/Logos/a.jpg")));
+}
+
+TEST_F(Convert, TheOutputNameIsTheNameWithoutItsLastExtension) {
+  std::vector<uint8_t> rgba(4 * 3 * 4, 0xC0);
+  ASSERT_TRUE(WritePng(Host("/Logos/Sport-1.png"), 4, 3, rgba));
+  ASSERT_TRUE(WritePng(Host("/Logos/Sport.png"), 2, 2, std::vector<uint8_t>(16, 0x40)));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/Sport.bll"), "the other logo"));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/a.b-2.bll32"), Raw32(1, 1, {0xFF102030})));
+  const std::string other = File("/Logos/Sport.png");
+  Start();
+  for (dword key = RKEY_1; key <= RKEY_8; ++key) Press("Sport-1.png", key);
+  for (const char *ext : {"bll", "bll32", "bmp", "jpg", "qtl32", "qsl32", "ibl32"})
+    EXPECT_TRUE(HostExists(Host(std::string("/Logos/Sport-1.") + ext))) << ext;
+  EXPECT_EQ(Be32(4) + Be32(3), File("/Logos/Sport-1.bll").substr(0, 8));
+  // The logo "Sport" is another one: none of its files is touched.
+  EXPECT_EQ(other, File("/Logos/Sport.png"));
+  EXPECT_EQ("the other logo", File("/Logos/Sport.bll"));
+  for (const char *ext : {"bll32", "bmp", "jpg", "qtl32", "qsl32", "ibl32"})
+    EXPECT_FALSE(HostExists(Host(std::string("/Logos/Sport.") + ext))) << ext;
+  Press("a.b-2.bll32", RKEY_1);
+  EXPECT_EQ(Be32(1) + Be32(1), File("/Logos/a.b-2.bll").substr(0, 8));
+  EXPECT_FALSE(HostExists(Host("/Logos/a.bll")));
+}
+
+TEST_F(Convert, OnlyAPlainFileIsEverReplaced) {
+  const std::string logo = Raw32(2, 1, {0xFF102030, 0xFF405060});
+  for (const char *name : {"a", "b", "c", "d", "e", "h"})
+    ASSERT_TRUE(WriteHostFile(Host(std::string("/Logos/") + name + ".bll32"), logo));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/victim.dat"), "keep me"));
+  ASSERT_EQ(0, mkdir(Host("/Logos/a.bll").c_str(), 0755));           // a folder
+  ASSERT_EQ(0, symlink("b.bll32", Host("/Logos/b.bmp").c_str()));    // onto the source
+  ASSERT_EQ(0, symlink("victim.dat", Host("/Logos/c.jpg").c_str())); // onto another file
+  ASSERT_EQ(0, symlink("nowhere", Host("/Logos/c.png").c_str()));    // dangling
+  ASSERT_EQ(0, mkfifo(Host("/Logos/d.bmp").c_str(), 0644));          // FIFOs
+  ASSERT_EQ(0, mkfifo(Host("/Logos/e.jpg").c_str(), 0644));
+  ASSERT_EQ(0, link(Host("/Logos/h.bll32").c_str(), Host("/Logos/h.bmp").c_str()));
+  // A writer opening a FIFO waits for a reader that never comes: the alarm
+  // ends that wait (and fails the test) instead of leaving the test hanging.
+  struct sigaction alarmed, before;
+  memset(&alarmed, 0, sizeof alarmed);
+  alarmed.sa_handler = [](int) {
+    waitedForAFifo = 1;
+    alarm(1); // for the next wait, if there is one
+  };
+  ASSERT_EQ(0, sigaction(SIGALRM, &alarmed, &before));
+  waitedForAFifo = 0;
+  alarm(10);
+  Start();
+  const struct {
+    const char *source;
+    dword key;
+    const char *target;
+  } refused[] = {{"a.bll32", RKEY_1, "a.bll"}, {"b.bll32", RKEY_4, "b.bmp"},
+                 {"c.bll32", RKEY_5, "c.jpg"}, {"c.bll32", RKEY_3, "c.png"},
+                 {"d.bll32", RKEY_4, "d.bmp"}, {"e.bll32", RKEY_5, "e.jpg"}};
+  for (const auto &r : refused) {
+    Press(r.source, r.key);
+    EXPECT_STREQ("Target is not a plain file - not saved", buf) << r.target;
+    EXPECT_NE(std::string::npos, Log().find(std::string("= Not converting /Logos/") + r.source +
+                                            ": " + r.target + " is no plain file\n"))
+        << r.target;
+  }
+  struct stat st;
+  EXPECT_TRUE(lstat(Host("/Logos/a.bll").c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+  for (const char *name : {"a", "b", "c", "d", "e"})
+    EXPECT_EQ(logo, File(std::string("/Logos/") + name + ".bll32")) << name;
+  EXPECT_EQ("keep me", File("/Logos/victim.dat"));
+  EXPECT_TRUE(lstat(Host("/Logos/c.jpg").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+  EXPECT_TRUE(lstat(Host("/Logos/c.png").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+  EXPECT_FALSE(HostExists(Host("/Logos/c.bmp"))); // nothing of a refused pair is written
+  alarm(0);
+  sigaction(SIGALRM, &before, nullptr);
+  EXPECT_EQ(0, waitedForAFifo);
+  EXPECT_TRUE(lstat(Host("/Logos/d.bmp").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+  EXPECT_TRUE(lstat(Host("/Logos/e.jpg").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+  // A plain target that shares its file with the source is parted from it.
+  Press("h.bll32", RKEY_4);
+  EXPECT_EQ(logo, File("/Logos/h.bll32"));
+  EXPECT_EQ("BM", File("/Logos/h.bmp").substr(0, 2));
+  lang = 2;
+  Press("a.bll32", RKEY_1);
+  EXPECT_STREQ("Ziel ist keine normale Datei - nicht gespeichert", buf);
+}
+
+TEST_F(Convert, TargetNamesThatWouldNotFit) {
+  // 127 characters fit the name buffers; ".bll" keeps that length, ".bll32"
+  // makes 129.
+  const std::string base(123, 'n'), name = base + ".png";
+  ASSERT_TRUE(WritePng(Host("/Logos/" + name), 1, 1, {1, 2, 3, 255}));
+  Start();
+  Press(name, RKEY_2);
+  EXPECT_STREQ("Target name too long - not saved", buf);
+  EXPECT_NE(std::string::npos,
+            Log().find("= Not converting /Logos/" + name + ": target name too long\n"));
+  EXPECT_EQ(std::string::npos, Log().find("into itself"));
+  Press(name, RKEY_1);
+  EXPECT_EQ(Be32(1) + Be32(1), File("/Logos/" + base + ".bll").substr(0, 8));
+  lang = 2;
+  Press(name, RKEY_6);
+  EXPECT_STREQ("Zielname zu lang - nicht gespeichert", buf);
 }
 
 } // namespace
