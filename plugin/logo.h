@@ -54,6 +54,11 @@ enum : int32_t {
   kConvertNotAFile = 3,    // a folder, a link or a FIFO holds a target's name
 };
 int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name);
+// What the name file in the folder dir (an absolute disk path) is, without
+// following a link: ATTR_NORMAL, ATTR_FOLDER, kAttrOther (a link, a FIFO,
+// anything else) or 0 when nothing has that name.
+constexpr byte kAttrOther = 0xC0;
+byte TargetAttr(const char *dir, const char *file);
 // The BMP-to-JPEG conversion of the JPEG encoder's front end.
 int bmptojpg(const char *source, const char *target);
 

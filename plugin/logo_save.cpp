@@ -1,7 +1,10 @@
 // logo_save.cpp - writing the logo image next to its source file: the raw
 // formats, PNG, BMP over black, and BMP followed by JPEG.
+#include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "Velumo.h"
 #include "pngcodec.h"
@@ -40,6 +43,29 @@ bool ConversionTargets(uint32_t target, const char *name, char first[128], char 
   return true;
 }
 
+// The firmware's calls follow links and wait on FIFOs, and its directory
+// search tells only files from folders; the disk's device path opened with
+// libc, without following a final link and without waiting, says what the
+// name itself is.
+byte TargetAttr(const char *dir, const char *file) {
+  if (!dir || !file || !file[0] || strchr(file, '/')) return 0;
+  char path[8 + 2 * TAP_MAX_FILENAME];
+  const char *separator = strcmp(dir, "/") == 0 ? "" : "/";
+  if (dir[0] != '/' ||
+      snprintf(path, sizeof path, "/mnt/hd%s%s%s", dir, separator, file) >= int(sizeof path))
+    return kAttrOther;
+  const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT ? 0 : kAttrOther; // ELOOP: a link, wherever it leads
+  byte attr = ATTR_NORMAL;
+  char c;
+  if (read(fd, &c, 1) < 0) // a folder, or what cannot be read without waiting
+    attr = errno == EISDIR ? ATTR_FOLDER : kAttrOther;
+  else if (lseek(fd, 0, SEEK_END) < 0) // a FIFO or a socket
+    attr = kAttrOther;
+  close(fd);
+  return attr;
+}
+
 int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name) {
   char first[128], second[128];
   if (!ConversionTargets(target, name, first, second)) {
@@ -55,7 +81,7 @@ int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name) {
   if (!dir || !TAP_Hdd_ChangeDir(dir)) return kConvertOk; // nothing is written there
   const char *const files[] = {first, second};
   for (const char *file : files) {
-    const byte attr = file[0] ? TAP_Hdd_GetAttr(file) : 0;
+    const byte attr = file[0] ? TargetAttr(dir, file) : 0;
     if (attr != 0 && attr != ATTR_NORMAL) {
       WriteLog("= Not converting %s/%s: %s is no plain file\n", dir, name, file);
       return kConvertNotAFile;
@@ -66,13 +92,13 @@ int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name) {
 
 // An existing target goes before the new one is written: a hard link is
 // parted from the file it shares, which may be the source.
-static void Remove(const char *file) {
-  if (TAP_Hdd_GetAttr(file) == ATTR_NORMAL) TAP_Hdd_Delete(file);
+static void Remove(const char *dir, const char *file) {
+  if (TargetAttr(dir, file) == ATTR_NORMAL) TAP_Hdd_Delete(file);
 }
 
 static void SaveRaw(const char *dir, const char *file, const char *ext) {
   if (!TAP_Hdd_ChangeDir(dir)) return;
-  Remove(file);
+  Remove(dir, file);
   TAP_Hdd_Create(file, ATTR_NORMAL);
   TYPE_File *f = TAP_Hdd_Fopen(file);
   if (!f) return;
@@ -108,7 +134,7 @@ static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const cha
     index = (index + 3) / 4 * 4;
   }
   if (TAP_Hdd_ChangeDir(dir)) {
-    Remove(bmp);
+    Remove(dir, bmp);
     const bool saved = SaveBitmap(bmp, int(logoW), int(logoH), pixels);
     // No half-written bitmap stays behind (only a file is removed, never a
     // folder that stood in the way).
@@ -120,7 +146,7 @@ static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const cha
     }
     WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, bmp, saved ? 1 : 0);
     if (target == 4 && saved && TAP_Hdd_ChangeDir(dir)) {
-      Remove(jpg);
+      Remove(dir, jpg);
       const int rc = bmptojpg(bmp, jpg);
       WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, jpg, rc);
     }
@@ -145,6 +171,7 @@ void SaveChannelLogo(uint32_t target, const char *dir, const char *name) {
   ConversionTargets(target, name, first, second);
   if (target == 2) {
     if (TAP_Hdd_ChangeDir(dir)) {
+      Remove(dir, first);
       const int rc = png_save(logoW, logoH, 8, 4, 6, logoData32, first);
       WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, first, rc);
     }

@@ -94,7 +94,6 @@ typedef struct {
 /* ---- files ------------------------------------------------------------- */
 #define ATTR_FOLDER 0xE0
 #define ATTR_NORMAL 0xD0
-#define ATTR_OTHER 0xC0 /* neither: a symbolic link, a FIFO, a device */
 
 #define TAP_MAX_FILENAME 256
 
@@ -160,9 +159,6 @@ void TAP_Sleep(dword ticks);
 /* ---- disk ------------------------------------------------------------- */
 int TAP_Hdd_ChangeDir(const char *dir);
 int TAP_Hdd_Exist(const char *name);
-/* What a name is, without following a symbolic link: ATTR_NORMAL,
- * ATTR_FOLDER or ATTR_OTHER; 0 when there is nothing of that name. */
-byte TAP_Hdd_GetAttr(const char *name);
 int TAP_Hdd_Create(const char *name, byte attr);
 int TAP_Hdd_Delete(const char *name);
 int TAP_Hdd_Rename(const char *oldName, const char *newName);

@@ -164,21 +164,6 @@ extern "C" int TAP_Hdd_Exist(const char *name) {
   return HostOfName(name, host) && stat(host.c_str(), &st) == 0 ? 1 : 0;
 }
 
-// The last part of the name is looked at itself: a link is reported as what
-// it is, wherever it leads (or whether it leads anywhere).
-extern "C" byte TAP_Hdd_GetAttr(const char *name) {
-  std::string disk, host;
-  if (!S().initialised || !ResolveDiskPath(CurrentTask().cwd, name, disk)) return 0;
-  if (disk == "/") return ATTR_FOLDER;
-  const size_t slash = disk.find_last_of('/');
-  if (!HostPathOf(slash == 0 ? "/" : disk.substr(0, slash), host)) return 0;
-  host += disk.substr(slash);
-  struct stat st;
-  if (lstat(host.c_str(), &st) != 0) return 0;
-  if (S_ISDIR(st.st_mode)) return ATTR_FOLDER;
-  return S_ISREG(st.st_mode) ? ATTR_NORMAL : ATTR_OTHER;
-}
-
 // A file that exists already is emptied, as a new one would be; a folder that
 // exists is left alone.
 extern "C" int TAP_Hdd_Create(const char *name, byte attr) {

@@ -13,6 +13,7 @@
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <set>
@@ -48,11 +49,24 @@ int OpenTerminal() {
   return fd;
 }
 
+// A disk path whose last part is a symbolic link.  A link leading off the
+// disk (or nowhere) is not mapped, but opened without following it the
+// kernel would refuse it as a link, whatever it leads to.
+bool FinalLink(const char *path) {
+  std::string disk;
+  const sim::State &s = sim::S();
+  if (!s.initialised || strncmp(path, "/mnt/hd/", 8) != 0 ||
+      !sim::ResolveDiskPath("/", path + 7, disk) || disk == "/")
+    return false;
+  struct stat st;
+  return lstat((s.root + disk).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 int Hooked(const char *path, int flags, mode_t mode, OpenFn realOpen) {
   char buf[4096];
   const char *mapped = Sim_HostPath(path, buf, sizeof buf);
   if (!mapped) {
-    errno = ENOENT;
+    errno = (flags & O_NOFOLLOW) && FinalLink(path) ? ELOOP : ENOENT;
     return -1;
   }
   if (!*mapped) return OpenTerminal();

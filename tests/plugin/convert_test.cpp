@@ -250,6 +250,36 @@ TEST_F(Convert, OnlyAPlainFileIsEverReplaced) {
   EXPECT_STREQ("Ziel ist keine normale Datei - nicht gespeichert", buf);
 }
 
+// What a name is, told without following it: no firmware call does that.
+TEST_F(Convert, TargetAttributesOfOneNameWithoutFollowingLinks) {
+  const std::string outside = MakeTempDir();
+  ASSERT_TRUE(WriteHostFile(outside + "/secret", "secret"));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/f"), "F"));
+  ASSERT_TRUE(WriteHostFile(Host("/top"), "T"));
+  ASSERT_EQ(0, mkdir(Host("/Logos/d").c_str(), 0755));
+  ASSERT_EQ(0, symlink("f", Host("/Logos/to-file").c_str()));
+  ASSERT_EQ(0, symlink("d", Host("/Logos/to-folder").c_str()));
+  ASSERT_EQ(0, symlink("nowhere", Host("/Logos/dangling").c_str()));
+  ASSERT_EQ(0, symlink((outside + "/secret").c_str(), Host("/Logos/out").c_str()));
+  ASSERT_EQ(0, mkfifo(Host("/Logos/fifo").c_str(), 0644));
+  EXPECT_EQ(ATTR_NORMAL, TargetAttr("/Logos", "f"));
+  EXPECT_EQ(ATTR_NORMAL, TargetAttr("/", "top"));
+  EXPECT_EQ(ATTR_FOLDER, TargetAttr("/Logos", "d"));
+  for (const char *name : {"to-file", "to-folder", "dangling", "out", "fifo"})
+    EXPECT_EQ(kAttrOther, TargetAttr("/Logos", name)) << name;
+  EXPECT_EQ(0, TargetAttr("/Logos", "missing"));
+  EXPECT_EQ(0, TargetAttr("/Missing", "f"));
+  // Only a name in the folder is looked at, never a path.
+  EXPECT_EQ(0, TargetAttr("/Logos", "d/f"));
+  EXPECT_EQ(0, TargetAttr("/Logos", ""));
+  EXPECT_EQ(0, TargetAttr(nullptr, "f"));
+  EXPECT_EQ(kAttrOther, TargetAttr("/Logos", std::string(300, 'x').c_str())); // cannot be told
+  // The FIFO was looked at without waiting for a writer, and is still there.
+  struct stat st;
+  EXPECT_TRUE(lstat(Host("/Logos/fifo").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+  RemoveTree(outside);
+}
+
 TEST_F(Convert, TargetNamesThatWouldNotFit) {
   // 127 characters fit the name buffers; ".bll" keeps that length, ".bll32"
   // makes 129.
