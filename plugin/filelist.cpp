@@ -105,10 +105,9 @@ static void BuildLetterIndex() {
     strncpy(name, OSDMenuItemGetName(i), sizeof name - 1);
     name[sizeof name - 1] = '\0';
     UpperCase(name);
-    byte letter = byte(name[0] == 0x05 ? name[1] : name[0]);
-    if (letter == 0xC4) letter = 'A';
-    if (letter == 0xD6) letter = 'O';
-    if (letter == 0xDC) letter = 'U';
+    // Accented letters group with their base letter, as they sort.
+    byte letter = BaseLetter(byte(name[0] == 0x05 ? name[1] : name[0]));
+    if (letter >= 'a' && letter <= 'z') letter = byte(letter - 'a' + 'A');
     if (letter == last) continue;
     letterindex[lettercnt++] = i;
     WriteDebugLog("lastletter (%c,%d), currletter (%c,%d), lettercnt %d, idx %d\n", last, last,

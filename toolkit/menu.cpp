@@ -3,7 +3,6 @@
 // menu_draw.cpp, cursor movement and keys in menu_keys.cpp.
 #include <stddef.h>
 #include <string.h>
-#include <strings.h>
 
 #include "tklib.h"
 
@@ -226,18 +225,34 @@ void OSDMenuItemSortID(bool Ascending) {
   });
 }
 
+static bool IsLatin1Letter(byte c) {
+  return c >= 0xC0 && c != 0xD7 && c != 0xF7;
+}
+
 // Leading control bytes and bytes from 0x80 on (colour and format codes)
-// do not count when sorting by text.
+// do not count when sorting by text; a leading Latin-1 letter does.
 static const char *SortKey(const char *Text) {
-  while (*Text && static_cast<signed char>(*Text) < 32) ++Text;
+  while (*Text && static_cast<signed char>(*Text) < 32 && !IsLatin1Letter(byte(*Text))) ++Text;
   return Text;
+}
+
+// strcmp, or strcasecmp, with Latin-1 letters taken as their base letter.
+static int CompareText(const char *x, const char *y, bool CaseSensitive) {
+  for (;; ++x, ++y) {
+    int a = BaseLetter(byte(*x)), b = BaseLetter(byte(*y));
+    if (!CaseSensitive) {
+      if (a >= 'A' && a <= 'Z') a += 'a' - 'A';
+      if (b >= 'A' && b <= 'Z') b += 'a' - 'A';
+    }
+    if (a != b || a == 0) return a - b;
+  }
 }
 
 static void SortByText(bool Ascending, bool CaseSensitive, size_t Field) {
   ExchangeSort([=](const MenuItem &a, const MenuItem &b) {
     const char *x = SortKey(reinterpret_cast<const char *>(&a) + Field);
     const char *y = SortKey(reinterpret_cast<const char *>(&b) + Field);
-    const int c = CaseSensitive ? strcmp(x, y) : strcasecmp(x, y);
+    const int c = CompareText(x, y, CaseSensitive);
     return Ascending ? c > 0 : c < 0;
   });
 }

@@ -21,6 +21,18 @@ void UpperCase(char *Text) {
   }
 }
 
+// Latin-1 0xC0 to 0xFF: the letters as their base letter; the signs for
+// multiplication and division and the thorns stay as they are.
+static const char kBaseLetters[] = "AAAAAAACEEEEIIII"
+                                   "DNOOOOO\xD7OUUUUY\xDEs"
+                                   "aaaaaaaceeeeiiii"
+                                   "dnooooo\xF7ouuuuy\xFEy";
+static_assert(sizeof kBaseLetters == 65, "one entry for each of 0xC0 to 0xFF");
+
+byte BaseLetter(byte Character) {
+  return Character < 0xC0 ? Character : byte(kBaseLetters[Character - 0xC0]);
+}
+
 void DeleteAt(char *Text, int Position, int Count) {
   if (!Text || Position < 0 || Count < 0) return;
   const int length = int(strlen(Text));

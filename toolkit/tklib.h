@@ -110,6 +110,9 @@ bool HDD_ChangeDir(const char *Path);
 // ---- strings (in place; the caller provides room) --------------------------
 bool StringEndsWith(const char *Text, const char *Suffix);
 void UpperCase(char *Text);
+// A Latin-1 letter with an accent, umlaut or the like as its base letter
+// ("\xC4" as "A", "\xE9" as "e", "\xDF" as "s"); every other byte as it is.
+byte BaseLetter(byte Character);
 void DeleteAt(char *Text, int Position, int Count);
 void InsertAt(char *Text, int Position, const char *Insert);
 bool StrReplace(char *Text, const char *Find, const char *Replace);

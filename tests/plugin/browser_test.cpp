@@ -118,9 +118,20 @@ protected:
     const auto names = Names();
     const auto it = std::find(names.begin(), names.end(), name);
     ASSERT_NE(names.end(), it) << name;
-    const int index = int(it - names.begin());
-    while (OSDMenuGetCurrentItem() != index)
+    SelectIndex(int(it - names.begin()));
+  }
+  void SelectIndex(int index) {
+    ASSERT_LT(index, OSDMenuItemGetNrOfItems());
+    // Bounded: keys that no longer reach the list must not hang the test.
+    for (int n = 0; n < 10000 && OSDMenuGetCurrentItem() != index; ++n)
       Key(OSDMenuGetCurrentItem() < index ? RKEY_Down : RKEY_Up);
+    ASSERT_EQ(index, OSDMenuGetCurrentItem());
+  }
+  // The entry whose name is listed as `name` and whose identifier is `id`.
+  int IndexOf(const std::string &name, uint32_t id) {
+    for (int i = 0; i < OSDMenuItemGetNrOfItems(); ++i)
+      if (name == OSDMenuItemGetName(i) && OSDMenuItemGetID(i) == id) return i;
+    return -1;
   }
   std::string File(const std::string &path) {
     std::string bytes;
@@ -197,6 +208,10 @@ TEST_F(Browser, SortOrdersAndLetterJumps) {
     if (c != last) ++groups;
     last = c;
   }
+  // Umlauts sort with their vowel, leading control bytes do not count.
+  EXPECT_EQ((std::vector<std::string>{"< .. >", "<Sub>", "a.bmp", "\xC4rger.bll", "b1.png",
+                                      "B2.qtl", "c.png", "\x05zz.qtl"}),
+            Names());
   EXPECT_EQ(groups, lettercnt);
   EXPECT_GE(lettercnt, 5);
   Select("<Sub>");
@@ -217,6 +232,19 @@ TEST_F(Browser, SortOrdersAndLetterJumps) {
   EXPECT_TRUE(Logged("OSDMenuItemSortID(1);\n"));
   EXPECT_EQ(0u, Key(RKEY_F2));
   EXPECT_EQ(4, sort);
+}
+
+TEST_F(Browser, AccentedLettersJoinTheGroupOfTheirLetter) {
+  for (const char *n : {"f.png", "\xE9t\xE9.png", "e1.png"})
+    ASSERT_TRUE(WriteHostFile(Host(std::string("/Logos/") + n), "x"));
+  Start();
+  EXPECT_EQ(0u, Key(RKEY_NewF1));
+  EXPECT_EQ((std::vector<std::string>{"< .. >", "<Sub>", "e1.png", "\xE9t\xE9.png", "f.png"}),
+            Names());
+  EXPECT_EQ(3, lettercnt); // "<", "E", "F"
+  Select("e1.png");
+  EXPECT_EQ(0u, Key(RKEY_Forward));
+  EXPECT_STREQ("f.png", OSDMenuItemGetCurrentName());
 }
 
 TEST_F(Browser, TheListStopsAt4999Entries) {

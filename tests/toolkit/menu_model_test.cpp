@@ -318,6 +318,16 @@ TEST_F(Model, SortByName) {
                                       "alpha"}),
             Names());
 
+  // Latin-1 letters sort with their base letter, also as the first letter;
+  // a leading format byte still does not count.
+  OSDMenuItemsClear();
+  AddNames({"Zebra", "\xC4rzte TV", "Oma", "Arte", "\xD6ko", "Bayern", "M\xFCller", "Mz",
+            "\x86\xE9t\xE9", "Ende"});
+  OSDMenuItemSortNameColumn(true, false);
+  EXPECT_EQ((std::vector<std::string>{"Arte", "\xC4rzte TV", "Bayern", "Ende", "\x86\xE9t\xE9",
+                                      "M\xFCller", "Mz", "\xD6ko", "Oma", "Zebra"}),
+            Names());
+
   // One item or none: nothing to do.
   OSDMenuItemsClear();
   AddNames({"solo"});
