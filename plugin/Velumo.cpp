@@ -112,7 +112,13 @@ static void StepLogo(bool forward) {
   char next[sizeof logofile];
   strncpy(next, name ? name : "", sizeof next - 1);
   next[sizeof next - 1] = '\0';
+  // The listed part of a longer name may be the name of some other logo.
+  const bool cut = CurrentEntryKind() == kEntryCut;
   OSDMenuPush();
+  if (cut) {
+    RefuseCutName(next);
+    return;
+  }
   // A failed step keeps the picture shown, and the name that goes with it.
   if (LoadChannelLogo(currentDir, next)) {
     strcpy(logofile, next);

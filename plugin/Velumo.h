@@ -69,8 +69,14 @@ void ShowFilelistMenu(char *dir, const char *filter);
 void ShowFilelistMenuButtons(int32_t noSync, const char *text);
 void HideFilelistMenu(int32_t keep);
 int32_t MenuAction(dword key);
-// Folder entries, the parent entry and the "directory does not exist" entry.
-bool IsFolderOrMissing(const char *name, const char *value);
+// What an entry of the file list is, told by its value column and
+// identifier, never by its name; kEntryCut is an entry whose name the list
+// holds only in part, so that nothing may act on it.
+enum EntryKind { kEntryMissing, kEntryParent, kEntryFolder, kEntryFile, kEntryCut };
+EntryKind EntryKindOf(const char *value, uint32_t id);
+EntryKind CurrentEntryKind();
+// Status text and log line for a key pressed on a kEntryCut entry.
+void RefuseCutName(const char *listed);
 // The rename key: opens the keyboard on the entry name; 0 = the key goes on
 // to the firmware as well.
 int32_t StartRename(const char *name);

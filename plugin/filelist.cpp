@@ -23,10 +23,35 @@ static const char *NoDirectory() {
   return Lang("Verzeichnis existiert nicht", "directory does not exist");
 }
 
-bool IsFolderOrMissing(const char *name, const char *value) {
-  return strcmp(name, "Verzeichnis existiert nicht") == 0 ||
-         strcmp(name, "directory does not exist") == 0 || strcmp(value, "Verzeichnis") == 0 ||
-         strcmp(value, "directory") == 0;
+// The value column of an entry whose name the list cannot hold whole.
+static const char *NameTooLong() {
+  return Lang("Name zu lang", "name too long");
+}
+
+// A menu item keeps 127 characters of a name.
+constexpr size_t kNameRoom = sizeof(MenuItem::Name) - 1;
+
+// The value column is the list's own text (the name is the user's): a folder
+// or the parent says "directory", the "does not exist" entry nothing, an
+// entry cut short "name too long", a file its date, time and size.
+EntryKind EntryKindOf(const char *value, uint32_t id) {
+  if (!value || !value[0]) return kEntryMissing;
+  if (strcmp(value, "Verzeichnis") == 0 || strcmp(value, "directory") == 0)
+    return id == 0 ? kEntryParent : kEntryFolder;
+  if (strcmp(value, "Name zu lang") == 0 || strcmp(value, "name too long") == 0) return kEntryCut;
+  return kEntryFile;
+}
+
+EntryKind CurrentEntryKind() {
+  const int i = OSDMenuGetCurrentItem();
+  return EntryKindOf(OSDMenuItemGetValue(i), OSDMenuItemGetID(i));
+}
+
+void RefuseCutName(const char *listed) {
+  WriteLog("= Not acting on <%s>: the name is longer than the list holds\n", listed);
+  snprintf(buf, sizeof buf, "%s",
+           Lang("Name zu lang - nichts ausgef\xFChrt", "Name too long - nothing done"));
+  ShowFilelistMenuButtons(0, buf);
 }
 
 // The last four bytes of the name, each a signed byte, as one number: files
@@ -58,15 +83,16 @@ static void Pass(const char *filter, byte attr) {
       if (attr == ATTR_FOLDER) {
         char name[TAP_MAX_FILENAME + 2];
         snprintf(name, sizeof name, "<%s>", entry.name);
-        AddEntry(name, Directory(), 1);
+        AddEntry(name, strlen(name) > kNameRoom ? NameTooLong() : Directory(), 1);
       } else {
         word year;
         byte month, day, weekDay;
         TAP_ExtractMjd(entry.mjd, &year, &month, &day, &weekDay);
         char value[80];
-        snprintf(value, sizeof value, "%02d-%02d-%02d, %02d:%02d, %d %s", year - 2000, month, day,
-                 entry.hour, entry.min, int(entry.size), Lang("Byte", "byte"));
-        AddEntry(entry.name, value, TypeId(entry.name));
+        snprintf(value, sizeof value, "%02d-%02d-%02d, %02d:%02d, %d %s", int(year) % 100, month,
+                 day, entry.hour, entry.min, int(entry.size), Lang("Byte", "byte"));
+        AddEntry(entry.name, strlen(entry.name) > kNameRoom ? NameTooLong() : value,
+                 TypeId(entry.name));
       }
     }
     if (--left == 0 || !TAP_Hdd_FindNext(&entry)) break;
@@ -78,6 +104,8 @@ void ShowFilelistMenu(char *dir, const char *filter) {
   if (myState == MS_Filelist) OSDMenuDestroyNoOSDUpdate();
   ChangeState(MS_Filelist);
   if (!dir[0]) strcpy(dir, "/");
+  // The firmware reads "/Logos/" back as "/Logos".
+  for (size_t n = strlen(dir); n > 1 && dir[n - 1] == '/'; --n) dir[n - 1] = '\0';
   char readBack[kDirStackEntry] = "";
   TAP_Hdd_ChangeDir(dir);
   HDD_TAP_GetCurrentDir(readBack);
@@ -196,10 +224,12 @@ static void AddLegends() {
 
 void ShowFilelistMenuButtons(int32_t noSync, const char *text) {
   WriteDebugLog("> Showing Filelist buttons\n");
-  snprintf(statusText, sizeof statusText, "%s", text ? text : "");
+  // An empty text (a cursor move) keeps the status line as it is; it is
+  // drawn again below, since the menu update paints over it.
+  if (text && text[0]) snprintf(statusText, sizeof statusText, "%s", text);
   const int count = OSDMenuItemGetNrOfItems();
   if (count > 0 && myState == MS_Filelist) {
-    if (StringEndsWith(statusText, "sort")) ApplySort();
+    if (text && StringEndsWith(text, "sort")) ApplySort();
     char title[32];
     snprintf(title, sizeof title, "%d/%d", OSDMenuGetCurrentItem() + 1, count);
     OSDMenuModifyTitleRight(title);
@@ -207,8 +237,7 @@ void ShowFilelistMenuButtons(int32_t noSync, const char *text) {
     AddLegends();
     OSDMenuUpdate(true);
     const char *name = OSDMenuItemGetCurrentName();
-    const char *value = OSDMenuItemGetCurrentValue();
-    if (name && value && !IsFolderOrMissing(name, value) && strlen(name) < sizeof logofile) {
+    if (name && CurrentEntryKind() == kEntryFile && strlen(name) < sizeof logofile) {
       strcpy(logofile, name);
       if (LoadChannelLogo(currentDir, logofile)) ShowChannelLogo(rgn, 395, 34, 0);
     }

@@ -98,13 +98,13 @@ static int32_t Convert(uint32_t target, const char *name) {
   return Refresh();
 }
 
-static int32_t Open(const char *name) {
+static int32_t Open(const char *name, EntryKind kind) {
   WriteDebugLog("- pressed OK\n");
-  if (strcmp(name, "< .. >") == 0) {
+  if (kind == kEntryParent) {
     CutAtLastSlash();
     return ChangeDirectory();
   }
-  if (name[0] != '<') {
+  if (kind == kEntryFile) {
     if (!PlainName(name)) return 1;
     strcpy(logofile, name);
     if (!LoadChannelLogo(currentDir, logofile)) return 1;
@@ -114,10 +114,12 @@ static int32_t Open(const char *name) {
   }
   // A folder entry: "<" + name + ">".
   const size_t length = strlen(name);
-  if (length < 3) return 1;
+  if (kind != kEntryFolder || length < 3) return 1;
   const size_t dir = strlen(currentDir);
   const size_t added = (dir > 1 ? 1 : 0) + length - 2;
-  if (dir + added > sizeof currentDir - 1) {
+  // The firmware's directory is read back, and kept on the directory stack,
+  // in kDirStackEntry bytes: a longer path could be entered but never listed.
+  if (dir + added > size_t(kDirStackEntry) - 1) {
     Status("Pfad zu lang - Verzeichnis nicht ge\xF6"
            "ffnet",
            "Path too long - folder not opened");
@@ -128,8 +130,10 @@ static int32_t Open(const char *name) {
   return ChangeDirectory();
 }
 
-static int32_t Delete(const char *name) {
+static int32_t Delete(const char *name, EntryKind kind) {
   WriteDebugLog("- pressed Blue\n");
+  // A folder's listed name may be the name of some other file.
+  if (kind != kEntryFile) return 1;
   snprintf(buf, sizeof buf, Lang("L\xF6sche %s", "Deleting %s"), name);
   ShowFilelistMenuButtons(0, buf);
   // Only a file of the listed folder is ever deleted.
@@ -191,9 +195,15 @@ int32_t MenuAction(dword key) {
   itSelection = OSDMenuItemGetTopIndex();
   char name[128];
   const char *current = OSDMenuItemGetCurrentName();
-  const char *value = OSDMenuItemGetCurrentValue();
   snprintf(name, sizeof name, "%s", current ? current : "");
-  if (key >= RKEY_1 && key <= RKEY_9 && IsFolderOrMissing(name, value ? value : "")) return 1;
+  const EntryKind kind = CurrentEntryKind();
+  // The listed part of a longer name may be the name of some other file.
+  if (kind == kEntryCut &&
+      ((key >= RKEY_1 && key <= RKEY_8) || key == RKEY_Ok || key == RKEY_F4 || key == RKEY_White)) {
+    RefuseCutName(name);
+    return 1;
+  }
+  if (key >= RKEY_1 && key <= RKEY_9 && kind != kEntryFile) return 1;
   switch (key) {
   case RKEY_1:
   case RKEY_2:
@@ -207,7 +217,7 @@ int32_t MenuAction(dword key) {
   case RKEY_9:
     return Refresh();
   case RKEY_Ok:
-    return Open(name);
+    return Open(name, kind);
   case RKEY_Exit:
     WriteDebugLog("- pressed Exit\n");
     if (strlen(currentDir) < 2) return 1;
@@ -220,9 +230,12 @@ int32_t MenuAction(dword key) {
   case RKEY_F3:
     return Sort(sortidasc, 5, "- pressed Yellow\n");
   case RKEY_F4:
-    return Delete(name);
+    return Delete(name, kind);
   case RKEY_White:
     WriteDebugLog("- pressed White\n");
+    // Only files are renamed; on the "does not exist" entry the firmware is
+    // still in the folder listed before.
+    if (kind != kEntryFile) return 1;
     return StartRename(name);
   case RKEY_Rewind:
     return LetterJump(false);

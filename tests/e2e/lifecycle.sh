@@ -26,13 +26,17 @@ check "stop: only the window's TAP_EnterNormal" has "TAP_EnterNormal calls: 1;" 
 
 # Keys nobody handles go back to the firmware unchanged; a script that ends
 # first leaves the plug-in loaded.
-# White opens the rename keyboard, which then takes every key; it goes last.
-run unhandled $'key 0x1004A\nkey White\nidle 3' --trace
+# White opens the rename keyboard on a logo (the first folder of the built-in
+# list holds one), which then takes every key; it goes last.
+logos="$work/disk-unhandled/ProgramFiles/Settings/Logos/trans-black/169"
+mkdir -p "$logos"
+printf 'x' >"$logos/a.png"
+run unhandled $'key 0x1004A\nkey Down\nkey White\nidle 3' --trace
 check "unhandled: exit code 0" test "$rc" = 0
 check "unhandled: White returned" has "key 0x10049 returned to the firmware" "$err"
 check "unhandled: 0x1004A returned" has "key 0x1004A returned to the firmware" "$err"
 check "unhandled: still loaded" has "Velumo.so: still loaded" "$err"
-check "unhandled: five events" has "events: 5" "$err"
+check "unhandled: six events" has "events: 6" "$err"
 
 # Events after the plug-in ended are not delivered.
 run afterexit $'key Stop\nkey OK\nidle 10'

@@ -4,6 +4,7 @@
 #include <png.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <utime.h>
 
 #include <ctype.h>
 
@@ -345,13 +346,15 @@ TEST_F(Browser, DeleteActsOnTheFileUnderTheCursorOnly) {
   EXPECT_TRUE(HostExists(Host("/Logos/Sub")));
 }
 
+// The longest path is what the directory read-back and the directory stack
+// hold whole: 199 characters.
 TEST_F(Browser, FolderPathsThatWouldNotFitAreRefused) {
   std::string deep = "/Logos";
   while (deep.size() < 180) {
     deep += "/" + std::string(20, 'd');
     ASSERT_EQ(0, mkdir(Host(deep).c_str(), 0755));
   }
-  const std::string fits(254 - deep.size() - 1, 'f'), tooLong(fits.size() + 1, 'e');
+  const std::string fits(199 - deep.size() - 1, 'f'), tooLong(fits.size() + 1, 'e');
   ASSERT_EQ(0, mkdir(Host(deep + "/" + fits).c_str(), 0755));
   ASSERT_EQ(0, mkdir(Host(deep + "/" + tooLong).c_str(), 0755));
   Start(("Path01=" + deep.substr(0, 127) + "\r\n").c_str());
@@ -360,9 +363,11 @@ TEST_F(Browser, FolderPathsThatWouldNotFitAreRefused) {
   Select("<" + tooLong + ">");
   EXPECT_EQ(0u, Key(RKEY_Ok));
   EXPECT_EQ(deep, currentDir); // not entered, nothing overrun
+  EXPECT_STREQ("Path too long - folder not opened", buf);
   Select("<" + fits + ">");
   EXPECT_EQ(0u, Key(RKEY_Ok));
-  EXPECT_EQ(254u, strlen(currentDir)); // exactly full is fine
+  EXPECT_EQ(199u, strlen(currentDir)); // exactly full is fine, and listed
+  EXPECT_EQ((std::vector<std::string>{"< .. >"}), Names());
 }
 
 TEST_F(Browser, DetailViewOnTheScreen) {
@@ -420,6 +425,160 @@ TEST_F(Browser, GermanTexts) {
   EXPECT_EQ(0u, Key(RKEY_Prev));
   EXPECT_STREQ("/Other", currentDir);
   EXPECT_EQ((std::vector<std::string>{"< .. >"}), Names());
+}
+
+// Delete and rename act on file entries only: a folder's or the parent's
+// listed name may well be the name of some file or folder of its own.
+TEST_F(Browser, DeleteAndRenameLeaveFolderEntriesAlone) {
+  ASSERT_EQ(0, mkdir(Host("/Logos/zeta").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Host("/Logos/empty").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Host("/Logos/<empty>").c_str(), 0755));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/< .. >"), "parent-named"));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/<zeta>"), "folder-named"));
+  Start();
+  for (const char *entry : {"< .. >", "<zeta>", "<empty>", "<<empty>>"}) {
+    SCOPED_TRACE(entry);
+    Select(entry);
+    EXPECT_EQ(0u, Key(RKEY_F4));
+    EXPECT_STREQ("/Logos", currentDir);
+    Select(entry);
+    EXPECT_EQ(0u, Key(RKEY_White)); // no keyboard
+    EXPECT_EQ(MS_Filelist, myState);
+  }
+  EXPECT_EQ("parent-named", File("/Logos/< .. >"));
+  EXPECT_EQ("folder-named", File("/Logos/<zeta>"));
+  EXPECT_TRUE(HostExists(Host("/Logos/<empty>")));
+  EXPECT_TRUE(HostExists(Host("/Logos/empty")));
+  EXPECT_TRUE(HostExists(Host("/Logos/zeta")));
+}
+
+// After a failed directory change the firmware is still in the folder listed
+// before; nothing there may be renamed from the "does not exist" entry.
+TEST_F(Browser, NoRenameFromAMissingDirectory) {
+  ASSERT_TRUE(WriteHostFile(Host("/Other/directory does not exist"), "victim"));
+  Start("PathCur=2\r\nPath03=/Nowhere\r\n");
+  EXPECT_EQ(0u, Key(RKEY_Next));
+  ASSERT_EQ((std::vector<std::string>{"directory does not exist"}), Names());
+  EXPECT_EQ(0u, Key(RKEY_White));
+  EXPECT_EQ(MS_Filelist, myState);
+  Sim_DeliverEvent(EVT_KEYBOARD, 'x', 0);
+  Key(RKEY_Exit);
+  EXPECT_EQ("victim", File("/Other/directory does not exist"));
+  EXPECT_FALSE(HostExists(Host("/Other/directory does not existx")));
+  EXPECT_FALSE(Logged("Renaming <"));
+}
+
+// What an entry is comes from the list, not from its first character.
+TEST_F(Browser, FoldersAndFilesAreToldApartByWhatTheyAre) {
+  const std::string folder125(125, 'F'), folder126(126, 'G');
+  ASSERT_EQ(0, mkdir(Host("/Logos/" + folder125).c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Host("/Logos/" + folder126).c_str(), 0755));
+  std::vector<uint32_t> px(4 * 3, 0xFF112233);
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/<x>.bll32"), Raw(4, 3, px, true)));
+  Start();
+  // A file whose name starts with "<" opens in the detail view.
+  Select("<x>.bll32");
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_EQ(MS_LogoDetail, myState);
+  EXPECT_STREQ("/Logos", currentDir);
+  EXPECT_EQ(0xFF112233u, logoData32[0]);
+  EXPECT_EQ(0u, Key(RKEY_Exit));
+  ASSERT_EQ(MS_Filelist, myState);
+  // The longest folder name the list holds with its brackets is entered.
+  Select("<" + folder125 + ">");
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_EQ("/Logos/" + folder125, currentDir);
+  EXPECT_EQ("< .. >", Names().at(0));
+  EXPECT_EQ(0u, Key(RKEY_Exit));
+  EXPECT_STREQ("/Logos", currentDir);
+  // One character more is listed cut; it is refused rather than mistaken.
+  const int cut = IndexOf(("<" + folder126).substr(0, 127), 1);
+  ASSERT_GE(cut, 0);
+  SelectIndex(cut);
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  EXPECT_STREQ("/Logos", currentDir);
+  EXPECT_STREQ("Name too long - nothing done", buf);
+}
+
+// A name longer than the list holds is listed cut; nothing may act on the
+// file that happens to be called like the cut name.
+TEST_F(Browser, CutNamesAreRefusedNotMistaken) {
+  const std::string prefix = std::string(123, 'L') + ".bll"; // 127 characters
+  const std::string longName = prefix + "x.png";             // 132 characters
+  std::vector<uint32_t> pxPrefix(4 * 3, 0xFF0000FF), pxLast(4 * 3, 0xFF00FF00);
+  const std::string victim = Raw(4, 3, pxPrefix, false);
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/" + prefix), victim));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/" + longName), "long"));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/Z.qtl32"), Raw(4, 3, pxLast, true)));
+  Start();
+  EXPECT_EQ(0u, Key(RKEY_F3)); // by type: .bll, .png, .qtl32
+  const int cut = IndexOf(prefix, 0x2E706E67);
+  ASSERT_GE(cut, 0);
+  EXPECT_EQ(prefix + "x.png", longName);
+  for (dword key : {dword(RKEY_F4), dword(RKEY_White), dword(RKEY_Ok), dword(RKEY_3)}) {
+    SCOPED_TRACE(key);
+    SelectIndex(cut);
+    strcpy(buf, "");
+    EXPECT_EQ(0u, Key(key));
+    EXPECT_EQ(MS_Filelist, myState);
+    EXPECT_STREQ("Name too long - nothing done", buf);
+    EXPECT_EQ(victim, File("/Logos/" + prefix));
+    EXPECT_EQ("long", File("/Logos/" + longName));
+  }
+  EXPECT_FALSE(HostExists(Host("/Logos/" + std::string(123, 'L') + ".png")));
+  // Stepping onto it in the detail view shows no other file's logo.
+  Select("Z.qtl32");
+  EXPECT_EQ(0u, Key(RKEY_Ok));
+  ASSERT_EQ(MS_LogoDetail, myState);
+  EXPECT_EQ(0u, Key(RKEY_Up));
+  EXPECT_EQ(cut, Menu[CurrentMenuLevel - 1].SelectedIndex); // the list, below the view
+  EXPECT_STREQ("Z.qtl32", logofile);
+  EXPECT_EQ(0xFF00FF00u, logoData32[0]);
+  EXPECT_STREQ("Name too long - nothing done", buf);
+  EXPECT_EQ(0u, Key(RKEY_Up)); // and on past it to a file that fits
+  EXPECT_EQ(prefix, logofile);
+  EXPECT_EQ(victim, File("/Logos/" + prefix));
+}
+
+TEST_F(Browser, TrailingSlashAndTwoDigitYears) {
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/old.png"), "12345"));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/new.png"), "x"));
+  const struct utimbuf y1999 = {946641600, 946641600}; // 1999-12-31 12:00 UTC
+  const struct utimbuf y2000 = {946728000, 946728000}; // 2000-01-01 12:00 UTC
+  ASSERT_EQ(0, utime(Host("/Logos/old.png").c_str(), &y1999));
+  ASSERT_EQ(0, utime(Host("/Logos/new.png").c_str(), &y2000));
+  Start("PathCur=3\r\nPath03=/Logos/\r\n");
+  EXPECT_STREQ("/Logos", currentDir);
+  EXPECT_EQ("< .. >", Names().at(0));
+  const auto names = Names();
+  const int old = int(std::find(names.begin(), names.end(), "old.png") - names.begin());
+  const int young = int(std::find(names.begin(), names.end(), "new.png") - names.begin());
+  ASSERT_LT(old, OSDMenuItemGetNrOfItems());
+  ASSERT_LT(young, OSDMenuItemGetNrOfItems());
+  EXPECT_STREQ("99-12-31, 12:00, 5 byte", OSDMenuItemGetValue(old));
+  EXPECT_STREQ("00-01-01, 12:00, 1 byte", OSDMenuItemGetValue(young));
+}
+
+// After a cursor move the status line keeps what it said.
+TEST_F(Browser, TheStatusTextStaysAfterACursorMove) {
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/a.png"), "x"));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/b.png"), "x"));
+  Start();
+  EXPECT_EQ(0u, Key(RKEY_NewF1));
+  auto statusArea = [] {
+    const uint32_t *s = Sim_ShownPlane();
+    std::vector<uint32_t> px;
+    for (int y = 75; y < 95; ++y) px.insert(px.end(), s + y * 720 + 130, s + y * 720 + 580);
+    return px;
+  };
+  const std::vector<uint32_t> sorted = statusArea();
+  ASSERT_NE(std::count(sorted.begin(), sorted.end(), sorted[0]), long(sorted.size()));
+  const int before = OSDMenuGetCurrentItem();
+  EXPECT_EQ(0u, Key(RKEY_Down));
+  EXPECT_NE(before, OSDMenuGetCurrentItem());
+  EXPECT_TRUE(sorted == statusArea());
+  EXPECT_EQ(0u, Key(RKEY_Forward)); // a letter jump moves the cursor too
+  EXPECT_TRUE(sorted == statusArea());
 }
 
 } // namespace

@@ -42,10 +42,14 @@ protected:
   void Type(const char *text) {
     for (const char *p = text; *p; ++p) Sim_DeliverEvent(EVT_KEYBOARD, byte(*p), 0);
   }
-  void OpenOn(const char *name) {
+  // Only a file entry is renamed: the cursor goes there first.
+  void CursorOn(const char *name) {
     for (int i = 0; i < OSDMenuItemGetNrOfItems() && strcmp(OSDMenuItemGetCurrentName(), name); ++i)
       Key(RKEY_Down);
     ASSERT_STREQ(name, OSDMenuItemGetCurrentName());
+  }
+  void OpenOn(const char *name) {
+    CursorOn(name);
     // The White key opens the keyboard and goes on to the firmware as well.
     EXPECT_EQ(dword(RKEY_White), Key(RKEY_White));
     ASSERT_EQ(MS_Rename, myState);
@@ -169,6 +173,7 @@ TEST_F(Rename, StopWithTheKeyboardOpen) {
   SimTest::SetUp();
   SetUp();
   Start();
+  CursorOn("a.png");
   EXPECT_EQ(dword(RKEY_White), Key(RKEY_White));
   Sim_DeliverEvent(EVT_STOP, 0, 0);
   EXPECT_EQ(nullptr, OSDMenuKeyboard_StringVarOrig);
@@ -176,6 +181,7 @@ TEST_F(Rename, StopWithTheKeyboardOpen) {
 
 TEST_F(Rename, WithoutMemoryOrWithTooLongANameTheListStays) {
   Start(2);
+  CursorOn("a.png");
   Sim_FailAllocNth(1);
   EXPECT_EQ(dword(RKEY_White), Key(RKEY_White));
   Sim_FailAllocNth(0);
