@@ -1,6 +1,7 @@
 // The plug-in's life cycle and key dispatch, driven through the firmware
 // stand-in exactly as tapsim drives it.
 #include <string.h>
+#include <sys/stat.h>
 
 #include "Velumo.h"
 #include "firmware_dat.h"
@@ -86,7 +87,15 @@ TEST_F(Lifecycle, UnhandledKeysGoBackToTheFirmwareUnchanged) {
   // Other events in the list are not the plug-in's either.
   EXPECT_EQ(1, Sim_PluginRunning(slot_));
   EXPECT_EQ(MS_Filelist, myState);
-  // White opens the rename keyboard and goes on to the firmware as well.
+  // White opens the rename keyboard on a logo and goes on to the firmware
+  // as well.
+  ASSERT_EQ(0, mkdir(Host("/Logos").c_str(), 0755));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/a.png"), "x"));
+  strcpy(currentDir, "/Logos");
+  iSelection = itSelection = 0;
+  ShowFilelistMenu(currentDir, LOGO_FILTER);
+  EXPECT_EQ(0u, Key(RKEY_Down));
+  ASSERT_STREQ("a.png", OSDMenuItemGetCurrentName());
   EXPECT_EQ(dword(RKEY_White), Key(RKEY_White));
   EXPECT_EQ(MS_Rename, myState);
 }
