@@ -90,23 +90,49 @@ int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name) {
   return kConvertOk;
 }
 
-// An existing target goes before the new one is written: a hard link is
-// parted from the file it shares, which may be the source.
-static void Remove(const char *dir, const char *file) {
-  if (TargetAttr(dir, file) == ATTR_NORMAL) TAP_Hdd_Delete(file);
+// Each target is written under a name of its own first and takes the
+// target's place only when it is all there: a failed write (a full disk)
+// keeps the file it would have replaced, and a hard link to the target (it
+// may be the source) is parted from it, never written through.
+static bool TemporaryName(const char *dir, const char *file, char (&temporary)[TAP_MAX_FILENAME]) {
+  for (int n = 0; n < 10; ++n) {
+    if (snprintf(temporary, sizeof temporary, "%s.~%d", file, n) >= int(sizeof temporary))
+      return false;
+    if (TargetAttr(dir, temporary) == 0) return true;
+  }
+  return false;
+}
+
+// Only a file this conversion made is ever taken away again.
+static void Discard(const char *dir, const char *temporary) {
+  if (TargetAttr(dir, temporary) == ATTR_NORMAL) TAP_Hdd_Delete(temporary);
+}
+
+// The finished file in the target's place.  The firmware's rename never
+// replaces a file, so the old one goes first; should the rename fail after
+// that, the new file is kept under its temporary name rather than lost.
+static bool Replace(const char *dir, const char *temporary, const char *file) {
+  if (TargetAttr(dir, file) == ATTR_NORMAL && !TAP_Hdd_Delete(file)) {
+    Discard(dir, temporary);
+    return false;
+  }
+  if (TAP_Hdd_Rename(temporary, file)) return true;
+  WriteLog("= Saving channel logofile %s/%s: kept as %s\n", dir, file, temporary);
+  return false;
 }
 
 static void SaveRaw(const char *dir, const char *file, const char *ext) {
-  if (!TAP_Hdd_ChangeDir(dir)) return;
-  Remove(dir, file);
-  TAP_Hdd_Create(file, ATTR_NORMAL);
-  TYPE_File *f = TAP_Hdd_Fopen(file);
-  if (!f) return;
-  const bool written = WriteRawLogo(f, ext);
-  TAP_Hdd_Fclose(f);
-  // A file that is not all there is no logo: it goes again.
-  if (!written) {
-    TAP_Hdd_Delete(file);
+  char temporary[TAP_MAX_FILENAME];
+  if (!TAP_Hdd_ChangeDir(dir) || !TemporaryName(dir, file, temporary)) return;
+  bool written = false;
+  if (TAP_Hdd_Create(temporary, ATTR_NORMAL)) {
+    if (TYPE_File *f = TAP_Hdd_Fopen(temporary)) {
+      written = WriteRawLogo(f, ext);
+      TAP_Hdd_Fclose(f);
+    }
+  }
+  if (!written) Discard(dir, temporary);
+  if (!written || !Replace(dir, temporary, file)) {
     WriteLog("= Saving channel logofile %s/%s failed\n", dir, file);
     return;
   }
@@ -133,21 +159,16 @@ static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const cha
     }
     index = (index + 3) / 4 * 4;
   }
-  if (TAP_Hdd_ChangeDir(dir)) {
-    Remove(dir, bmp);
-    const bool saved = SaveBitmap(bmp, int(logoW), int(logoH), pixels);
-    // No half-written bitmap stays behind (only a file is removed, never a
-    // folder that stood in the way).
-    if (!saved) {
-      if (TYPE_File *f = TAP_Hdd_Fopen(bmp)) {
-        TAP_Hdd_Fclose(f);
-        TAP_Hdd_Delete(bmp);
-      }
-    }
+  char temporary[TAP_MAX_FILENAME];
+  if (TAP_Hdd_ChangeDir(dir) && TemporaryName(dir, bmp, temporary)) {
+    bool saved = SaveBitmap(temporary, int(logoW), int(logoH), pixels);
+    if (!saved) Discard(dir, temporary);
+    saved = saved && Replace(dir, temporary, bmp);
     WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, bmp, saved ? 1 : 0);
-    if (target == 4 && saved && TAP_Hdd_ChangeDir(dir)) {
-      Remove(dir, jpg);
-      const int rc = bmptojpg(bmp, jpg);
+    if (target == 4 && saved && TAP_Hdd_ChangeDir(dir) && TemporaryName(dir, jpg, temporary)) {
+      int rc = bmptojpg(bmp, temporary);
+      if (rc != 0) Discard(dir, temporary);
+      if (rc == 0 && !Replace(dir, temporary, jpg)) rc = -4;
       WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, jpg, rc);
     }
   }
@@ -170,9 +191,11 @@ void SaveChannelLogo(uint32_t target, const char *dir, const char *name) {
   char first[128], second[128];
   ConversionTargets(target, name, first, second);
   if (target == 2) {
-    if (TAP_Hdd_ChangeDir(dir)) {
-      Remove(dir, first);
-      const int rc = png_save(logoW, logoH, 8, 4, 6, logoData32, first);
+    char temporary[TAP_MAX_FILENAME];
+    if (TAP_Hdd_ChangeDir(dir) && TemporaryName(dir, first, temporary)) {
+      int rc = png_save(logoW, logoH, 8, 4, 6, logoData32, temporary);
+      if (rc != PNG_R_DONE) Discard(dir, temporary);
+      if (rc == PNG_R_DONE && !Replace(dir, temporary, first)) rc = PNG_R_FILE;
       WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, first, rc);
     }
   } else if (target == 3 || target == 4) {

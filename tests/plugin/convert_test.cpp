@@ -1,6 +1,7 @@
 // Conversions from the file list as a user or an attacker would try them:
 // names that look alike, targets that are no plain file, long names, empty
 // logos; and the detail view after a logo that fails to load.
+#include <dirent.h>
 #include <signal.h>
 #include <png.h>
 #include <string.h>
@@ -34,6 +35,18 @@ bool WritePng(const std::string &path, uint32_t w, uint32_t h, const std::vector
   image.height = h;
   image.format = PNG_FORMAT_RGBA;
   return png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr) != 0;
+}
+
+// The names in a host folder, sorted.
+std::vector<std::string> HostNames(const std::string &folder) {
+  std::vector<std::string> names;
+  if (DIR *d = opendir(folder.c_str())) {
+    while (const dirent *e = readdir(d))
+      if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 volatile sig_atomic_t waitedForAFifo = 0;
@@ -278,6 +291,38 @@ TEST_F(Convert, TargetAttributesOfOneNameWithoutFollowingLinks) {
   struct stat st;
   EXPECT_TRUE(lstat(Host("/Logos/fifo").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
   RemoveTree(outside);
+}
+
+// A conversion that cannot be written keeps the file it would have replaced,
+// and leaves nothing of its own behind.
+TEST_F(Convert, AFailedWriteKeepsTheTargetItWouldReplace) {
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/a.bll32"), Raw32(2, 1, {0xFF102030, 0xFF405060})));
+  const char *const targets[] = {"a.bll", "a.png", "a.bmp", "a.jpg"};
+  for (const char *old : targets)
+    ASSERT_TRUE(WriteHostFile(Host(std::string("/Logos/") + old), std::string("old ") + old));
+  Start();
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "a.bll32"));
+  for (uint32_t target : {0u, 2u, 3u}) {
+    Sim_FailWriteAfter(0);
+    SaveChannelLogo(target, "/Logos", "a.bll32");
+    Sim_FailWriteAfter(-1);
+  }
+  for (const char *old : targets)
+    EXPECT_EQ(std::string("old ") + old, File(std::string("/Logos/") + old));
+  // The bitmap is written; the JPEG stream's buffer cannot be had.
+  Sim_FailAllocAbove(4096);
+  SaveChannelLogo(4, "/Logos", "a.bll32");
+  Sim_FailAllocAbove(0);
+  EXPECT_EQ("BM", File("/Logos/a.bmp").substr(0, 2));
+  EXPECT_EQ("old a.jpg", File("/Logos/a.jpg"));
+  EXPECT_NE(std::string::npos, Log().find("= Saved channel logofile /Logos/a.jpg RC -2\n"));
+  // Written in full, each takes its target's place.
+  for (uint32_t target : {0u, 2u, 4u}) SaveChannelLogo(target, "/Logos", "a.bll32");
+  EXPECT_EQ(12u, File("/Logos/a.bll").size());
+  EXPECT_EQ("\x89PNG", File("/Logos/a.png").substr(0, 4));
+  EXPECT_EQ("\xFF\xD8", File("/Logos/a.jpg").substr(0, 2));
+  EXPECT_EQ(std::vector<std::string>({"a.bll", "a.bll32", "a.bmp", "a.jpg", "a.png"}),
+            HostNames(Host("/Logos")));
 }
 
 TEST_F(Convert, TargetNamesThatWouldNotFit) {
