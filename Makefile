@@ -28,7 +28,9 @@ test-native: build
 test-mips: build-mips
 	ctest --test-dir build-mips --output-on-failure -j $(JOBS)
 
-test: test-native test-mips
+# The receiver build comes first: the native tests include the smoke test of
+# the receiver cost meter, which runs the receiver's tapsim.
+test: build-mips test-native test-mips
 
 # The native tests again, under AddressSanitizer and UndefinedBehaviorSanitizer.
 build-asan/build.ninja:
