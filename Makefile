@@ -3,7 +3,8 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-mips test test-native test-mips test-asan demo fuzz format clean generate
+.PHONY: all deps build build-mips test test-native test-mips test-asan demo fuzz format clean generate \
+  bench-receiver
 
 all: build
 
@@ -40,6 +41,12 @@ test-asan: deps build-asan/build.ninja
 	cmake --build build-asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+# What the plug-in's actions cost the receiver's CPU: guest instructions
+# counted under qemu-user by the meter in bench/receiver.  Not part of test.
+bench-receiver: deps build/build.ninja build-mips
+	cmake --build build -j $(JOBS) --target meter
+	bash bench/receiver/bench.sh build/bin/meter.so build-mips
 
 demo: build
 	bash tools/demo.sh build
