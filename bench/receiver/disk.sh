@@ -6,7 +6,9 @@
 # The names are picon-like and chosen to give every sort its ties: names
 # equal up to case, accented letters, and groups of files with the same date
 # and size.  Everything is derived from the index, so a disk is the same on
-# every machine.
+# every machine.  Every name begins with a letter, so that the parent folder
+# "< .. >" comes first both unsorted and sorted by name (ascending), and one
+# Down puts the cursor on a logo.
 logo_folder=ProgramFiles/Settings/Logos/trans-black/169
 
 make_disk() {
@@ -31,7 +33,7 @@ make_disk() {
     for ((y = 0; y < h; ++y)); do body[size]+=$row; done
   done
 
-  local -a words=(Das-Erste ZDF arte 3sat Sport Kinder Musik News Radio Kabel Sky Eurosport
+  local -a words=(Das-Erste ZDF arte Dreisat Sport Kinder Musik News Radio Kabel Sky Eurosport
     Bayern Hessen WDR NDR SWR MDR RBB Phoenix Tagesschau One Neo Info Comedy Doku Heimat
     Klassik Jazz Rock Pop Schlager Welt N24 Sat1 Pro7 RTL Vox Tele5 Servus Disney Nick)
   local -a accents=($'\xc4rzte' $'\xd6ko' $'\xdcber' $'Stra\xdfe' $'Caf\xe9' $'\xe9lan')
