@@ -42,18 +42,22 @@ static void ReleaseItems(MenuLevel &level) {
   level.ItemCount = 0;
 }
 
-// Room for one more item: grows the storage by kMenuItemStep records.  The
-// old block is handed to the caller to release once the new item is copied,
+// Room for one more item: the storage doubles when full, so adding n items
+// copies O(n) records in all, and only the new part is zeroed.  The old
+// block is handed to the caller to release once the new item is copied,
 // since its texts may come from the very items being moved.
 static bool MakeRoom(MenuLevel &level, MenuItem *&Retired) {
   Retired = nullptr;
   if (level.ItemCount < level.ItemCapacity) return true;
-  const int32_t capacity = level.ItemCapacity + kMenuItemStep;
+  constexpr int32_t kMostItems = int32_t(0x7FFFFFFF / sizeof(MenuItem) / 2);
+  if (level.ItemCapacity > kMostItems) return false;
+  const int32_t capacity = level.ItemCapacity ? level.ItemCapacity * 2 : kMenuItemStep;
   const dword bytes = dword(capacity) * dword(sizeof(MenuItem));
   MenuItem *items = static_cast<MenuItem *>(TAP_MemAlloc_Chk("OSDMenuItemAdd", bytes));
   if (!items) return false;
-  memset(items, 0, bytes);
-  if (level.Items) memcpy(items, level.Items, size_t(level.ItemCount) * sizeof(MenuItem));
+  const size_t kept = size_t(level.ItemCount) * sizeof(MenuItem);
+  if (level.Items) memcpy(items, level.Items, kept);
+  memset(reinterpret_cast<char *>(items) + kept, 0, bytes - kept);
   Retired = level.Items;
   level.Items = items;
   level.ItemCapacity = capacity;
@@ -205,10 +209,11 @@ char *OSDMenuItemGetCurrentValue() {
 
 // ---- sorting --------------------------------------------------------------------
 
-// The same exchange scheme for every order: each item i is compared with
-// every later item j and the two records change places when Swap says so.
-template <class SwapRule> static void ExchangeSort(SwapRule Swap) {
-  MenuLevel &level = Current();
+// Every order is the one of this exchange scheme: each item i is compared
+// with every later item j and the two records change places when Swap says
+// so.  Lists and stored settings have always shown this order, ties
+// included, so a faster sort must give exactly the same one.
+template <class SwapRule> static void ExchangeSort(MenuLevel &level, SwapRule Swap) {
   for (int32_t i = 0; i + 1 < level.ItemCount; ++i)
     for (int32_t j = i + 1; j < level.ItemCount; ++j)
       if (Swap(level.Items[i], level.Items[j])) {
@@ -216,11 +221,110 @@ template <class SwapRule> static void ExchangeSort(SwapRule Swap) {
         level.Items[i] = level.Items[j];
         level.Items[j] = t;
       }
+}
+
+// Up to this many items the exchange scheme itself is cheap and needs no
+// memory.
+constexpr int32_t kExchangeSortMost = 64;
+
+// The exchange scheme's order in O(n log n) plus the ties' share.  Pass i
+// brings the first of the smallest remaining items to the front; on its way
+// each item that is smaller than all before it moves to where the next such
+// item stood.  Seen from one group of equal items, only the smaller ones
+// ahead of it matter: each of them, when it leaves, moves the first of the
+// group behind the group's items that stand before the next smaller one.
+// So the group ends in its first order, rotated: after its j-th item joins,
+// by as many places as smaller items stand between its j-th and (j+1)-th
+// item, modulo j.  Before(a, b) says a belongs strictly before b.
+// Returns false, sorting nothing, without memory for the index arrays.
+template <class BeforeRule> static bool SortIndexed(MenuLevel &level, BeforeRule Before) {
+  const int32_t n = level.ItemCount;
+  int32_t *block = static_cast<int32_t *>(TAP_MemAlloc_Chk("OSDMenuSort", dword(n) * 4u * 4u));
+  if (!block) return false;
+  int32_t *sorted = block, *spare = block + n, *counts = block + 2 * n, *next = block + 3 * n;
+
+  // A stable merge sort of the indexes: equal items stay in list order.
+  for (int32_t i = 0; i < n; ++i) sorted[i] = i;
+  for (int32_t width = 1; width < n; width *= 2) {
+    for (int32_t lo = 0; lo < n; lo += 2 * width) {
+      const int32_t mid = lo + width < n ? lo + width : n;
+      const int32_t hi = mid + width < n ? mid + width : n;
+      int32_t a = lo, b = mid, k = lo;
+      while (a < mid && b < hi)
+        spare[k++] =
+            Before(level.Items[sorted[b]], level.Items[sorted[a]]) ? sorted[b++] : sorted[a++];
+      while (a < mid) spare[k++] = sorted[a++];
+      while (b < hi) spare[k++] = sorted[b++];
+    }
+    int32_t *t = sorted;
+    sorted = spare;
+    spare = t;
+  }
+
+  // counts is a Fenwick tree over list positions marking the items of the
+  // groups already placed; spare receives the new order.
+  for (int32_t i = 0; i < n; ++i) counts[i] = 0;
+  const auto SmallerBefore = [&](int32_t position) {
+    int32_t c = 0;
+    for (int32_t p = position; p > 0; p -= p & -p) c += counts[p - 1];
+    return c;
+  };
+  int32_t placed = 0;
+  for (int32_t first = 0; first < n;) {
+    int32_t end = first + 1;
+    while (end < n && !Before(level.Items[sorted[first]], level.Items[sorted[end]])) ++end;
+    // The group sorted[first, end) in list order, kept as a ring.
+    int32_t head = sorted[first], tail = head;
+    next[head] = head;
+    for (int32_t j = 1; j < end - first; ++j) {
+      const int32_t item = sorted[first + j];
+      next[tail] = item;
+      next[item] = head;
+      tail = item;
+      const int32_t following = first + j + 1 < end ? SmallerBefore(sorted[first + j + 1]) : placed;
+      for (int32_t turn = (following - SmallerBefore(item)) % (j + 1); turn > 0; --turn) {
+        tail = head;
+        head = next[head];
+      }
+    }
+    for (int32_t j = first, item = head; j < end; ++j, item = next[item]) spare[j] = item;
+    for (int32_t j = first; j < end; ++j)
+      for (int32_t p = sorted[j] + 1; p <= n; p += p & -p) ++counts[p - 1];
+    placed += end - first;
+    first = end;
+  }
+
+  // Each record moves once, cycle by cycle; a done place points to itself.
+  for (int32_t start = 0; start < n; ++start) {
+    if (spare[start] == start) continue;
+    const MenuItem held = level.Items[start];
+    int32_t at = start;
+    while (spare[at] != start) {
+      const int32_t from = spare[at];
+      level.Items[at] = level.Items[from];
+      spare[at] = at;
+      at = from;
+    }
+    level.Items[at] = held;
+    spare[at] = at;
+  }
+  TAP_MemFree(block);
+  return true;
+}
+
+template <class SwapRule> static void SortItems(SwapRule Swap) {
+  MenuLevel &level = Current();
+  const auto Before = [&](const MenuItem &a, const MenuItem &b) { return Swap(b, a); };
+  if (level.ItemCount > kExchangeSortMost) {
+    if (!SortIndexed(level, Before)) ExchangeSort(level, Swap);
+  } else {
+    ExchangeSort(level, Swap);
+  }
   ListDirty = 1;
 }
 
 void OSDMenuItemSortID(bool Ascending) {
-  ExchangeSort([Ascending](const MenuItem &a, const MenuItem &b) {
+  SortItems([Ascending](const MenuItem &a, const MenuItem &b) {
     return Ascending ? a.ID > b.ID : a.ID < b.ID;
   });
 }
@@ -249,7 +353,7 @@ static int CompareText(const char *x, const char *y, bool CaseSensitive) {
 }
 
 static void SortByText(bool Ascending, bool CaseSensitive, size_t Field) {
-  ExchangeSort([=](const MenuItem &a, const MenuItem &b) {
+  SortItems([=](const MenuItem &a, const MenuItem &b) {
     const char *x = SortKey(reinterpret_cast<const char *>(&a) + Field);
     const char *y = SortKey(reinterpret_cast<const char *>(&b) + Field);
     const int c = CompareText(x, y, CaseSensitive);

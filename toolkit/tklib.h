@@ -245,7 +245,7 @@ extern const GraphicDescriptor _SelectionBar_Blue_100x34_Gd, _SelectionBar_Blue_
 // ---- OSD menu: model ------------------------------------------------------------
 constexpr int kMenuLevels = 5;
 constexpr int kMenuButtons = 20;
-constexpr int kMenuItemStep = 30; // item storage grows by this many records
+constexpr int kMenuItemStep = 30; // first item storage, in records; doubles when full
 constexpr int kMenuRows = 10;     // rows on one page of the list
 
 struct MenuItem {
