@@ -250,7 +250,11 @@ template <class BeforeRule> static bool SortIndexed(MenuLevel &level, BeforeRule
       const int32_t mid = lo + width < n ? lo + width : n;
       const int32_t hi = mid + width < n ? mid + width : n;
       int32_t a = lo, b = mid, k = lo;
-      while (a < mid && b < hi)
+      // Runs already in order (a list sorted again, or all equal) are
+      // joined without merging.
+      const bool joined =
+          mid == hi || !Before(level.Items[sorted[mid]], level.Items[sorted[mid - 1]]);
+      while (!joined && a < mid && b < hi)
         spare[k++] =
             Before(level.Items[sorted[b]], level.Items[sorted[a]]) ? sorted[b++] : sorted[a++];
       while (a < mid) spare[k++] = sorted[a++];
@@ -340,23 +344,32 @@ static const char *SortKey(const char *Text) {
   return Text;
 }
 
+// What each byte sorts as: its base letter for a Latin-1 letter, in lower
+// case unless case counts.  Made once per sort, it spares a call for every
+// character compared.
+static void SortLetters(byte *Letters, bool CaseSensitive) {
+  for (int c = 0; c < 256; ++c) {
+    int a = BaseLetter(byte(c));
+    if (!CaseSensitive && a >= 'A' && a <= 'Z') a += 'a' - 'A';
+    Letters[c] = byte(a);
+  }
+}
+
 // strcmp, or strcasecmp, with Latin-1 letters taken as their base letter.
-static int CompareText(const char *x, const char *y, bool CaseSensitive) {
+static int CompareText(const char *x, const char *y, const byte *Letters) {
   for (;; ++x, ++y) {
-    int a = BaseLetter(byte(*x)), b = BaseLetter(byte(*y));
-    if (!CaseSensitive) {
-      if (a >= 'A' && a <= 'Z') a += 'a' - 'A';
-      if (b >= 'A' && b <= 'Z') b += 'a' - 'A';
-    }
+    const int a = Letters[byte(*x)], b = Letters[byte(*y)];
     if (a != b || a == 0) return a - b;
   }
 }
 
 static void SortByText(bool Ascending, bool CaseSensitive, size_t Field) {
-  SortItems([=](const MenuItem &a, const MenuItem &b) {
+  byte letters[256];
+  SortLetters(letters, CaseSensitive);
+  SortItems([=, &letters](const MenuItem &a, const MenuItem &b) {
     const char *x = SortKey(reinterpret_cast<const char *>(&a) + Field);
     const char *y = SortKey(reinterpret_cast<const char *>(&b) + Field);
-    const int c = CompareText(x, y, CaseSensitive);
+    const int c = CompareText(x, y, letters);
     return Ascending ? c > 0 : c < 0;
   });
 }
