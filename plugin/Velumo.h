@@ -75,6 +75,9 @@ int32_t MenuAction(dword key);
 enum EntryKind { kEntryMissing, kEntryParent, kEntryFolder, kEntryFile, kEntryCut };
 EntryKind EntryKindOf(const char *value, uint32_t id);
 EntryKind CurrentEntryKind();
+// A file's value column: "yy-mm-dd, hh:mm, size unit" into 80 bytes.
+void FileValueText(char *out, int year, int month, int day, int hour, int minute, int size,
+                   const char *unit);
 // Status text and log line for a key pressed on a kEntryCut entry.
 void RefuseCutName(const char *listed);
 // The rename key: opens the keyboard on the entry name; 0 = the key goes on

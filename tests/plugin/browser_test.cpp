@@ -256,6 +256,44 @@ TEST_F(Browser, TheListStopsAt4999Entries) {
   EXPECT_EQ("f14997.png", Names().back()); // the parent entry counts
 }
 
+// The value column is written without printf, but must read the same for
+// every field value the firmware can hand over.
+TEST(FileValueText, ReadsAsPrintfWritesIt) {
+  struct Case {
+    int year, month, day, hour, minute, size;
+    const char *unit;
+  };
+  const Case cases[] = {
+      {12, 2, 17, 9, 5, 3680, "byte"},      {0, 0, 0, 0, 0, 0, "Byte"},
+      {99, 12, 31, 23, 59, 1, "byte"},      {-99, 255, 255, 255, 255, -1, "byte"},
+      {-5, 9, 10, 99, 100, 2147483647, ""}, {-10, 1, 1, 1, 1, -2147483647 - 1, "Byte"},
+      {7, 7, 7, 7, 7, 1000000000, "byte"}};
+  for (const Case &c : cases) {
+    char expected[80], got[80];
+    memset(got, 'x', sizeof got);
+    snprintf(expected, sizeof expected, "%02d-%02d-%02d, %02d:%02d, %d %s", c.year, c.month, c.day,
+             c.hour, c.minute, c.size, c.unit);
+    FileValueText(got, c.year, c.month, c.day, c.hour, c.minute, c.size, c.unit);
+    EXPECT_STREQ(expected, got);
+  }
+}
+
+// Past 4,999 entries the folders still come first and all of them stay:
+// the files found last are the ones left out.
+TEST_F(Browser, AFullListKeepsItsFoldersAndTheFirstFiles) {
+  for (int i = 0; i < 4990; ++i)
+    ASSERT_TRUE(WriteHostFile(Host("/Other/f" + std::to_string(10000 + i) + ".png"), ""));
+  for (int i = 0; i < 12; ++i) mkdir(Host("/Other/z" + std::to_string(10 + i)).c_str(), 0755);
+  Start("PathCur=2\r\n");
+  ASSERT_EQ(4999, OSDMenuItemGetNrOfItems());
+  const std::vector<std::string> names = Names();
+  EXPECT_EQ("< .. >", names[0]);
+  EXPECT_EQ("<z10>", names[1]);
+  EXPECT_EQ("<z21>", names[12]);
+  EXPECT_EQ("f10000.png", names[13]);
+  EXPECT_EQ("f14985.png", names.back());
+}
+
 TEST_F(Browser, ConversionsOfEverySourceKind) {
   // A 16-bit raw source, a 32-bit raw one with partial alpha, and a BMP.
   std::vector<uint32_t> px16(54 * 34), px32(60 * 40), pxBmp(10 * 6);
