@@ -113,29 +113,56 @@ void FileValueText(char *out, int year, int month, int day, int hour, int minute
   p[length] = '\0';
 }
 
-// One pass over the directory search, taking the entries of one attribute.
-static void Pass(const char *filter, byte attr) {
+static void AddFolder(const TYPE_File &entry) {
+  char name[TAP_MAX_FILENAME + 2];
+  snprintf(name, sizeof name, "<%s>", entry.name);
+  AddEntry(name, strlen(name) > kNameRoom ? NameTooLong() : Directory(), 1);
+}
+
+static void AddFile(const TYPE_File &entry) {
+  word year;
+  byte month, day, weekDay;
+  TAP_ExtractMjd(entry.mjd, &year, &month, &day, &weekDay);
+  char value[80];
+  FileValueText(value, int(year) % 100, month, day, entry.hour, entry.min, int(entry.size),
+                Lang("Byte", "byte"));
+  AddEntry(entry.name, strlen(entry.name) > kNameRoom ? NameTooLong() : value, TypeId(entry.name));
+}
+
+// A second search, taking the files only.
+static void FilesPass(const char *filter) {
   TYPE_File entry;
   memset(&entry, 0, sizeof entry);
   dword left = TAP_Hdd_FindFirst(&entry, filter);
   while (left > 0 && !Full()) {
-    if (entry.attr == attr) {
-      if (attr == ATTR_FOLDER) {
-        char name[TAP_MAX_FILENAME + 2];
-        snprintf(name, sizeof name, "<%s>", entry.name);
-        AddEntry(name, strlen(name) > kNameRoom ? NameTooLong() : Directory(), 1);
-      } else {
-        word year;
-        byte month, day, weekDay;
-        TAP_ExtractMjd(entry.mjd, &year, &month, &day, &weekDay);
-        char value[80];
-        FileValueText(value, int(year) % 100, month, day, entry.hour, entry.min, int(entry.size),
-                      Lang("Byte", "byte"));
-        AddEntry(entry.name, strlen(entry.name) > kNameRoom ? NameTooLong() : value,
-                 TypeId(entry.name));
-      }
-    }
+    if (entry.attr == ATTR_NORMAL) AddFile(entry);
     if (--left == 0 || !TAP_Hdd_FindNext(&entry)) break;
+  }
+}
+
+// The folders, then the files, each in the order of the search.  A large
+// folder costs the firmware a lot per search, so the files met while taking
+// the folders are kept aside (as many as the list has room for) instead of
+// searching twice; without memory for them the search runs again for them.
+static void ListEntries(const char *filter) {
+  TYPE_File entry;
+  memset(&entry, 0, sizeof entry);
+  dword left = TAP_Hdd_FindFirst(&entry, filter);
+  const dword room = dword(kMaxEntries - OSDMenuItemGetNrOfItems());
+  const dword most = left < room ? left : room;
+  TYPE_File *files =
+      most ? static_cast<TYPE_File *>(TAP_MemAlloc(most * dword(sizeof(TYPE_File)))) : nullptr;
+  dword kept = 0;
+  while (left > 0 && !Full()) {
+    if (entry.attr == ATTR_FOLDER) AddFolder(entry);
+    if (entry.attr == ATTR_NORMAL && files && kept < most) files[kept++] = entry;
+    if (--left == 0 || !TAP_Hdd_FindNext(&entry)) break;
+  }
+  if (files) {
+    for (dword i = 0; i < kept && !Full(); ++i) AddFile(files[i]);
+    TAP_MemFree(files);
+  } else if (most && !Full()) {
+    FilesPass(filter);
   }
 }
 
@@ -154,8 +181,7 @@ void ShowFilelistMenu(char *dir, const char *filter) {
     OSDMenuItemAdd(NoDirectory(), "", nullptr, nullptr, true, false, 0);
   } else {
     if (strlen(dir) > 1) AddEntry("< .. >", Directory(), 0);
-    Pass(filter, ATTR_FOLDER);
-    if (!Full()) Pass(filter, ATTR_NORMAL);
+    ListEntries(filter);
   }
   OSDMenuSelectTopItem(itSelection);
   OSDMenuSelectItem(iSelection);

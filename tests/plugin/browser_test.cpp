@@ -294,6 +294,40 @@ TEST_F(Browser, AFullListKeepsItsFoldersAndTheFirstFiles) {
   EXPECT_EQ("f14985.png", names.back());
 }
 
+// Folders and files come in one search; the files are kept aside in memory
+// meanwhile.  Whichever allocation fails while the list is read again, the
+// folders stay first and no file is lost, but for the one entry whose room
+// could not be made.
+TEST_F(Browser, OneSearchListsFoldersFirstWhateverAllocationFails) {
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_TRUE(WriteHostFile(Host("/Logos/m" + std::to_string(10 + i) + ".png"), "x"));
+    if (i % 8 == 0) mkdir(Host("/Logos/n" + std::to_string(10 + i)).c_str(), 0755);
+  }
+  Start();
+  const std::vector<std::string> all = Names();
+  ASSERT_EQ(47u, all.size());
+  EXPECT_EQ((std::vector<std::string>{"< .. >", "<Sub>", "<n10>", "<n18>", "<n26>", "<n34>",
+                                      "<n42>", "m10.png"}),
+            std::vector<std::string>(all.begin(), all.begin() + 8));
+  Select("m10.png"); // the refresh key acts on a file
+  const dword before = Sim_AllocCount();
+  Key(RKEY_9);
+  const dword refresh = Sim_AllocCount() - before;
+  ASSERT_GE(refresh, 3u); // the storage, the files, the storage grown
+  for (dword n = 1; n <= refresh; ++n) {
+    Sim_FailAllocNth(n);
+    Key(RKEY_9);
+    Sim_FailAllocNth(0);
+    // What is listed is the whole list in its order, less at most one.
+    const std::vector<std::string> now = Names();
+    size_t same = 0;
+    for (const std::string &name : all)
+      if (same < now.size() && now[same] == name) ++same;
+    EXPECT_EQ(now.size(), same) << "allocation " << n << " failing";
+    EXPECT_GE(now.size() + 1, all.size()) << "allocation " << n << " failing";
+  }
+}
+
 TEST_F(Browser, ConversionsOfEverySourceKind) {
   // A 16-bit raw source, a 32-bit raw one with partial alpha, and a BMP.
   std::vector<uint32_t> px16(54 * 34), px32(60 * 40), pxBmp(10 * 6);
