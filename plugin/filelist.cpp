@@ -195,7 +195,9 @@ static void BuildLetterIndex() {
   byte last = ' ';
   const int count = OSDMenuItemGetNrOfItems();
   for (int i = 0; i < count && lettercnt < kMaxLetters; ++i) {
-    char name[128];
+    // Only the first two characters matter; copying whole names would cost
+    // a folder of thousands of logos on every sort by name.
+    char name[3];
     strncpy(name, OSDMenuItemGetName(i), sizeof name - 1);
     name[sizeof name - 1] = '\0';
     UpperCase(name);
