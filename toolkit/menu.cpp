@@ -10,6 +10,7 @@ MenuLevel Menu[kMenuLevels];
 uint32_t CurrentMenuLevel = 0;
 word OSDRgn = 0, MyOSDRgn = 0;
 uint32_t TitleDirty = 0, ListDirty = 0, ButtonsDirty = 0, LogoDirty = 0, OSDDirty = 0;
+uint32_t MenuChanges = 0;
 uint32_t ButtonColor = 0xFFE6E6FA;
 uint32_t MenuCursorType = 0;
 OSDMenuCallback CallbackProcedure = nullptr;
@@ -67,6 +68,7 @@ static bool MakeRoom(MenuLevel &level, MenuItem *&Retired) {
 bool OSDMenuInitialize(bool SpareFlag, bool ValueColumn, bool Numbered, bool WrapAround,
                        const char *TitleLeft, const char *TitleRight) {
   MenuLevel &level = Current();
+  ++MenuChanges;
   // The titles may come from the level itself.
   char left[sizeof level.TitleLeft], right[sizeof level.TitleRight];
   CopyText(left, TitleLeft, sizeof left);
@@ -136,12 +138,14 @@ bool OSDMenuItemAdd(const char *Name, const char *Value, const GraphicDescriptor
   if (ValueArrows) level.ArrowItems = 1;
   ++level.ItemCount;
   ListDirty = 1;
+  ++MenuChanges;
   return true;
 }
 
 void OSDMenuItemsClear() {
   Current().ItemCount = 0;
   ListDirty = 1;
+  ++MenuChanges;
 }
 
 bool OSDMenuButtonAdd(dword Line, dword IconIndex, const GraphicDescriptor *CustomIcon,
@@ -159,6 +163,7 @@ bool OSDMenuButtonAdd(dword Line, dword IconIndex, const GraphicDescriptor *Cust
   button.Colour = ButtonColor;
   ++level.ButtonCount;
   ButtonsDirty = 1;
+  ++MenuChanges;
   level.ButtonLineX[Line] += icon->width + OSDMenuGetW(Text, 12) + 8;
   return true;
 }
@@ -169,6 +174,7 @@ void OSDMenuButtonsClear() {
   for (uint32_t &x : level.ButtonLineX) x = kButtonLineStart;
   ButtonColor = kDefaultButtonColor;
   ButtonsDirty = 1;
+  ++MenuChanges;
 }
 
 // ---- getters ------------------------------------------------------------------
@@ -325,6 +331,7 @@ template <class SwapRule> static void SortItems(SwapRule Swap) {
     ExchangeSort(level, Swap);
   }
   ListDirty = 1;
+  ++MenuChanges;
 }
 
 void OSDMenuItemSortID(bool Ascending) {
@@ -456,6 +463,7 @@ bool OSDMemoInitialize(bool WrapAround, const char *TitleLeft, const char *Title
 bool OSDMenuPush() {
   if (CurrentMenuLevel >= uint32_t(kMenuLevels - 1)) return false;
   ++CurrentMenuLevel;
+  ++MenuChanges;
   memset(&Current(), 0, sizeof(MenuLevel));
   return true;
 }
@@ -464,6 +472,7 @@ bool OSDMenuPop() {
   if (CurrentMenuLevel == 0) return false;
   ReleaseItems(Current());
   --CurrentMenuLevel;
+  ++MenuChanges;
   return true;
 }
 

@@ -280,6 +280,10 @@ const GraphicDescriptor *OSDMenuGetIconPointer(int IconIndex, const GraphicDescr
 
 // ---- the menu ----------------------------------------------------------------
 
+namespace {
+void RememberPaint();
+} // namespace
+
 void OSDMenuUpdate(bool NoSync) {
   if (!OSDRgn) {
     TitleDirty = ListDirty = ButtonsDirty = LogoDirty = OSDDirty = 1;
@@ -298,6 +302,7 @@ void OSDMenuUpdate(bool NoSync) {
     else
       OSDDrawList();
   }
+  RememberPaint();
   if (!NoSync) TAP_Osd_Sync();
 }
 
@@ -314,8 +319,10 @@ void OSDDrawTitle() {
   Callback(0);
 }
 
-void OSDDrawList() {
-  const MenuLevel &level = Current();
+namespace {
+
+// The icon columns' widths: the widest icon of any item, plus a gap.
+void IconWidths(const MenuLevel &level, dword &NameIconW, dword &ValueIconW) {
   dword nameIconW = 0, valueIconW = 0;
   bool swatches = false;
   for (int32_t i = 0; i < level.ItemCount; ++i) {
@@ -327,53 +334,134 @@ void OSDDrawList() {
   if (swatches && valueIconW < 50) valueIconW = 50;
   if (nameIconW) nameIconW += 8;
   if (valueIconW) valueIconW += 8;
+  NameIconW = nameIconW;
+  ValueIconW = valueIconW;
+}
 
-  TAP_Osd_FillBox(OSDRgn, kListX, 96, kListW, 367, kListBackground);
-  for (int r = 0; r < kMenuRows; ++r) {
-    const int32_t i = level.TopIndex + r;
-    const dword rowY = kRowTop + kRowPitch * dword(r), textY = rowY + 6, middle = rowY + 17;
-    const bool exists = i >= 0 && i < level.ItemCount;
-    const bool cursor = exists && i == level.SelectedIndex;
-    if (cursor)
-      OSDMenuDrawCursor(kListX, rowY, kListW);
-    else
-      TAP_Osd_DrawRectangle(OSDRgn, kListX, rowY + 35, kListW, 2, 1, kBackground);
-    if (!exists) continue;
+// One row of the page: everything it draws lies within its band of
+// kRowPitch lines and between kListX and kListX + kListW.
+void DrawRow(const MenuLevel &level, int r, dword nameIconW, dword valueIconW) {
+  const int32_t i = level.TopIndex + r;
+  const dword rowY = kRowTop + kRowPitch * dword(r), textY = rowY + 6, middle = rowY + 17;
+  const bool exists = i >= 0 && i < level.ItemCount;
+  const bool cursor = exists && i == level.SelectedIndex;
+  if (cursor)
+    OSDMenuDrawCursor(kListX, rowY, kListW);
+  else
+    TAP_Osd_DrawRectangle(OSDRgn, kListX, rowY + 35, kListW, 2, 1, kBackground);
+  if (!exists) return;
 
-    const MenuItem &item = level.Items[i];
-    const dword colour = item.Selectable ? item.TextColour : kDisabledText;
-    dword column = 76;
-    if (level.Numbered) {
-      char number[16];
-      TAP_SPrint(number, "%2.2d", int(i + 1));
-      const dword limit = i + 1 >= 1000 ? 120 : i + 1 >= 100 ? 110 : 100;
-      Text(71, textY, limit, number, colour, level.NumberFont, TRUNC_CUT, ALIGN_LEFT);
-      column = limit + 1;
+  const MenuItem &item = level.Items[i];
+  const dword colour = item.Selectable ? item.TextColour : kDisabledText;
+  dword column = 76;
+  if (level.Numbered) {
+    char number[16];
+    TAP_SPrint(number, "%2.2d", int(i + 1));
+    const dword limit = i + 1 >= 1000 ? 120 : i + 1 >= 100 ? 110 : 100;
+    Text(71, textY, limit, number, colour, level.NumberFont, TRUNC_CUT, ALIGN_LEFT);
+    column = limit + 1;
+  }
+  if (item.NameIcon)
+    TAP_Osd_PutGd(OSDRgn, int(column), int(middle) - item.NameIcon->height / 2, item.NameIcon, 1);
+  Text(column + nameIconW, textY, level.ValueColumn ? level.ValueColumnX : kNoTextRight, item.Name,
+       colour, level.NameFont, TRUNC_DOTS_END, ALIGN_LEFT);
+  if (level.ValueColumn) {
+    Text(level.ValueColumnX + valueIconW + 45, textY, kNoTextRight, item.Value, colour,
+         level.ValueFont, TRUNC_DOTS_END, ALIGN_LEFT);
+    if (item.ColourSwatch) {
+      TAP_Osd_FillBox(OSDRgn, level.ValueColumnX + 45, rowY + 9, 50, 18,
+                      item.ColourSwatch | 0xFF000000);
+      TAP_Osd_DrawRectangle(OSDRgn, level.ValueColumnX + 45, rowY + 9, 50, 18, 1, 0xFFC0C0C0);
+    } else if (item.ValueIcon) {
+      TAP_Osd_PutGd(OSDRgn, int(level.ValueColumnX + 45), int(middle) - item.ValueIcon->height / 2,
+                    item.ValueIcon, 1);
     }
-    if (item.NameIcon)
-      TAP_Osd_PutGd(OSDRgn, int(column), int(middle) - item.NameIcon->height / 2, item.NameIcon, 1);
-    Text(column + nameIconW, textY, level.ValueColumn ? level.ValueColumnX : kNoTextRight,
-         item.Name, colour, level.NameFont, TRUNC_DOTS_END, ALIGN_LEFT);
-    if (level.ValueColumn) {
-      Text(level.ValueColumnX + valueIconW + 45, textY, kNoTextRight, item.Value, colour,
-           level.ValueFont, TRUNC_DOTS_END, ALIGN_LEFT);
-      if (item.ColourSwatch) {
-        TAP_Osd_FillBox(OSDRgn, level.ValueColumnX + 45, rowY + 9, 50, 18,
-                        item.ColourSwatch | 0xFF000000);
-        TAP_Osd_DrawRectangle(OSDRgn, level.ValueColumnX + 45, rowY + 9, 50, 18, 1, 0xFFC0C0C0);
-      } else if (item.ValueIcon) {
-        TAP_Osd_PutGd(OSDRgn, int(level.ValueColumnX + 45),
-                      int(middle) - item.ValueIcon->height / 2, item.ValueIcon, 1);
-      }
-      if (cursor && item.ValueArrows) {
-        const bool bright = MenuCursorType != 0;
-        TAP_Osd_PutGd(OSDRgn, int(level.ValueColumnX + 20), int(rowY + 10),
-                      bright ? &_pfeil_l_bright_Gd : &_pfeil_l_Gd, 1);
-        TAP_Osd_PutGd(OSDRgn, 640, int(rowY + 10), bright ? &_pfeil_r_bright_Gd : &_pfeil_r_Gd, 1);
-      }
+    if (cursor && item.ValueArrows) {
+      const bool bright = MenuCursorType != 0;
+      TAP_Osd_PutGd(OSDRgn, int(level.ValueColumnX + 20), int(rowY + 10),
+                    bright ? &_pfeil_l_bright_Gd : &_pfeil_l_Gd, 1);
+      TAP_Osd_PutGd(OSDRgn, 640, int(rowY + 10), bright ? &_pfeil_r_bright_Gd : &_pfeil_r_Gd, 1);
     }
   }
+}
+
+// The list box's top and bottom (exclusive); the rows start one line above
+// it and the last one ends two lines below it, on the background.
+constexpr dword kListTop = 96, kListBottom = 96 + 367;
+
+// A row's band as the full paint leaves it before the row is drawn.
+void ClearRow(int r) {
+  const dword top = kRowTop + kRowPitch * dword(r), bottom = top + kRowPitch;
+  const dword listTop = top > kListTop ? top : kListTop;
+  const dword listBottom = bottom < kListBottom ? bottom : kListBottom;
+  if (top < listTop) TAP_Osd_FillBox(OSDRgn, kListX, top, kListW, listTop - top, kBackground);
+  if (listTop < listBottom)
+    TAP_Osd_FillBox(OSDRgn, kListX, listTop, kListW, listBottom - listTop, kListBackground);
+  if (listBottom < bottom)
+    TAP_Osd_FillBox(OSDRgn, kListX, listBottom, kListW, bottom - listBottom, kBackground);
+}
+
+// What the last paint of the list showed, for OSDMenuUpdateCursor.
+struct Painted {
+  bool valid;
+  word region;
+  uint32_t level, changes, cursorType;
+  int32_t top, selected;
+};
+Painted painted = {};
+
+void RememberPaint() {
+  const MenuLevel &level = Current();
+  painted.valid = !level.MemoMode && !CallbackProcedure && !level.Logo;
+  painted.region = OSDRgn;
+  painted.level = CurrentMenuLevel;
+  painted.changes = MenuChanges;
+  painted.cursorType = MenuCursorType;
+  painted.top = level.TopIndex;
+  painted.selected = level.SelectedIndex;
+}
+
+bool PaintStillShown() {
+  const MenuLevel &level = Current();
+  return painted.valid && OSDRgn && painted.region == OSDRgn && painted.level == CurrentMenuLevel &&
+         painted.changes == MenuChanges && painted.cursorType == MenuCursorType &&
+         !level.MemoMode && !CallbackProcedure && !level.Logo && !OtherWindowOpen(OSDRgn);
+}
+
+} // namespace
+
+void OSDDrawList() {
+  const MenuLevel &level = Current();
+  dword nameIconW, valueIconW;
+  IconWidths(level, nameIconW, valueIconW);
+  TAP_Osd_FillBox(OSDRgn, kListX, kListTop, kListW, kListBottom - kListTop, kListBackground);
+  for (int r = 0; r < kMenuRows; ++r) DrawRow(level, r, nameIconW, valueIconW);
   Callback(1);
+}
+
+void OSDMenuUpdateCursor(bool NoSync) {
+  if (!PaintStillShown()) {
+    OSDMenuUpdate(NoSync);
+    return;
+  }
+  const MenuLevel &level = Current();
+  // The band above the list holds the background and the title only.
+  TAP_Osd_FillBox(OSDRgn, 0, 0, kScreenW, kRowTop, kBackground);
+  OSDDrawTitle();
+  OSDCalcIndices();
+  OSDDrawScrollBar();
+  dword nameIconW, valueIconW;
+  IconWidths(level, nameIconW, valueIconW);
+  for (int r = 0; r < kMenuRows; ++r) {
+    const int32_t i = level.TopIndex + r;
+    // On the same page only the rows the cursor left and reached change.
+    if (level.TopIndex == painted.top && i != painted.selected && i != level.SelectedIndex)
+      continue;
+    ClearRow(r);
+    DrawRow(level, r, nameIconW, valueIconW);
+  }
+  RememberPaint();
+  if (!NoSync) TAP_Osd_Sync();
 }
 
 void OSDMenuDrawCursor(dword X, dword Y, dword Width) {
@@ -439,6 +527,7 @@ void OSDDrawMemo() {
 }
 
 static void Destroy(bool Update) {
+  ++MenuChanges;
   if (OSDRgn) {
     TAP_Osd_Delete(OSDRgn);
     if (Update) TAP_Osd_Sync();

@@ -226,36 +226,46 @@ static bool ColorPickerEvent(dword *Param1) {
   return Consume(Param1);
 }
 
-static bool MenuEvent(dword *Param1) {
+// The cursor keys of the list: each moves the cursor and nothing else.
+static bool MoveCursor(dword Key) {
   const bool arrows = Current().ArrowItems != 0;
-  switch (*Param1) {
+  switch (Key) {
   case RKEY_Up:
     OSDMenuScrollUp();
-    break;
+    return true;
   case RKEY_Down:
     OSDMenuScrollDown();
-    break;
+    return true;
   case RKEY_Left:
     if (arrows) return false;
     OSDMenuScrollPageUp();
-    break;
+    return true;
   case RKEY_Right:
     if (arrows) return false;
     OSDMenuScrollPageDown();
-    break;
+    return true;
   case RKEY_ChUp:
   case RKEY_VolUp:
     OSDMenuScrollPageUp();
-    break;
+    return true;
   case RKEY_ChDown:
   case RKEY_VolDown:
     OSDMenuScrollPageDown();
-    break;
+    return true;
   default:
     return false;
   }
+}
+
+static bool MenuEvent(dword *Param1) {
+  if (!MoveCursor(*Param1)) return false;
   OSDMenuUpdate(false);
   return Consume(Param1);
+}
+
+bool OSDMenuCursorKey(dword Key) {
+  if (!OSDRgn || InfoBoxOSDRgn || MessageBoxOSDRgn || ColorPickerOSDRgn) return false;
+  return MoveCursor(Key);
 }
 
 bool OSDMenuEvent(word *Event, dword *Param1, dword *Param2) {

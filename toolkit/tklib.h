@@ -300,6 +300,9 @@ extern MenuLevel Menu[kMenuLevels];
 extern uint32_t CurrentMenuLevel;
 extern word OSDRgn, MyOSDRgn;
 extern uint32_t TitleDirty, ListDirty, ButtonsDirty, LogoDirty, OSDDirty;
+// Counts every change of a level's items, buttons or set-up (not of its
+// cursor or title), so that a repaint can tell what it drew is still current.
+extern uint32_t MenuChanges;
 extern uint32_t ButtonColor;
 extern uint32_t MenuCursorType;
 extern OSDMenuCallback CallbackProcedure;
@@ -336,6 +339,15 @@ void OSDMenuDestroyNoOSDUpdate();
 
 // ---- OSD menu: drawing and the boxes ------------------------------------------
 void OSDMenuUpdate(bool NoSync);
+// After a cursor move: repaints only what the move changed since the last
+// OSDMenuUpdate (or the last call of this), with the same pixels a full
+// update gives: the band above the list (background and title; whatever
+// else was drawn there is gone, as after a full update), the scroll bar and
+// the rows that changed.  It relies on the rest of the screen being as that
+// paint left it; when it cannot know (the items, buttons or set-up changed,
+// another level or window was drawn, a callback or logo is set, memo mode)
+// it does a full OSDMenuUpdate.
+void OSDMenuUpdateCursor(bool NoSync);
 void OSDDrawBackground();
 void OSDDrawTitle();
 void OSDDrawList();
@@ -400,6 +412,9 @@ int OSDMenuFindNextSelectableEntry(int From);
 int OSDMenuFindPreviousSelectableEntry(int From);
 void OSDCalcIndices();
 bool OSDMenuEvent(word *Event, dword *Param1, dword *Param2);
+// Moves the menu's cursor for a key as OSDMenuEvent does, without drawing;
+// false for any other key, and when no menu is shown or another window is.
+bool OSDMenuCursorKey(dword Key);
 
 // ---- on-screen keyboard -----------------------------------------------------
 constexpr int kKeyboardButtons = 20;
