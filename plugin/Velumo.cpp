@@ -234,8 +234,8 @@ extern "C" dword TAP_EventHandler(word event, dword param1, dword param2) {
     return 0;
   case MS_Filelist:
     if (event != EVT_KEY) break;
-    if (OSDMenuEvent(&event, &param1, &param2)) {
-      // Title, legend and preview follow the cursor.
+    // A cursor key is drawn once, with the title and preview that follow it.
+    if (OSDMenuCursorKey(param1) || OSDMenuEvent(&event, &param1, &param2)) {
       ShowFilelistMenuButtons(0, "");
       return 0;
     }

@@ -26,6 +26,8 @@ extern char currentDir[255];
 extern char logofile[128];
 extern char buf[255];
 extern char Text[101];
+// The status line below the title, drawn with every repaint of the list.
+extern char statusText[256];
 extern int32_t iSelection, itSelection;
 extern int32_t dump, sortnameasc, sortvalueasc, sortidasc;
 extern uint32_t bgcolor;
@@ -87,5 +89,7 @@ extern int32_t letterindex[50];
 extern uint8_t lettercnt, currentletter;
 extern int32_t pushpop;
 void ShowChannelLogo(word region, int32_t x, int32_t y, int32_t detail);
+// The logo at 1:1 beside the list, shown with the next sync.
+void DrawLogoPreview(word region, int32_t x, int32_t y);
 
 #endif

@@ -14,7 +14,7 @@ int32_t letterindex[kMaxLetters];
 uint8_t lettercnt = 0, currentletter = 0;
 int32_t pushpop = 0;
 
-static char statusText[256];
+char statusText[256];
 
 static const char *Directory() {
   return Lang("Verzeichnis", "directory");
@@ -292,24 +292,30 @@ static void AddLegends() {
 
 void ShowFilelistMenuButtons(int32_t noSync, const char *text) {
   WriteDebugLog("> Showing Filelist buttons\n");
-  // An empty text (a cursor move) keeps the status line as it is; it is
-  // drawn again below, since the menu update paints over it.
-  if (text && text[0]) snprintf(statusText, sizeof statusText, "%s", text);
+  // An empty text (a cursor move) keeps the status line and the legends as
+  // they are; only what the move changed is painted again.
+  const bool moved = !text || !text[0];
+  if (!moved) snprintf(statusText, sizeof statusText, "%s", text);
   const int count = OSDMenuItemGetNrOfItems();
   if (count > 0 && myState == MS_Filelist) {
     if (text && StringEndsWith(text, "sort")) ApplySort();
     char title[32];
     snprintf(title, sizeof title, "%d/%d", OSDMenuGetCurrentItem() + 1, count);
     OSDMenuModifyTitleRight(title);
-    OSDMenuButtonsClear();
-    AddLegends();
-    OSDMenuUpdate(true);
+    if (moved) {
+      OSDMenuUpdateCursor(true);
+    } else {
+      OSDMenuButtonsClear();
+      AddLegends();
+      OSDMenuUpdate(true);
+    }
     const char *name = OSDMenuItemGetCurrentName();
     if (name && CurrentEntryKind() == kEntryFile && strlen(name) < sizeof logofile) {
       strcpy(logofile, name);
-      if (LoadChannelLogo(currentDir, logofile)) ShowChannelLogo(rgn, 395, 34, 0);
+      if (LoadChannelLogo(currentDir, logofile)) DrawLogoPreview(rgn, 395, 34);
     }
   }
+  // Drawn again after the menu, which paints over it.
   FM_PutString(rgn, 130, 75, 580, statusText, 0xFFFFFF00, 0xFF101010, &Calibri_FontData, 0, 1);
   if (!noSync) TAP_Osd_Sync();
   WriteDebugLog("< Showing Filelist buttons\n");

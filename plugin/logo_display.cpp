@@ -40,10 +40,10 @@ static uint32_t Colour(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
   return LogoAlphaBlendRGB(a, 0xFF000000u | r << 16 | g << 8 | b, bgcolor);
 }
 
+// One logo pixel magnified: the detail view's blocks all lie on the screen,
+// so one box gives the very pixels that one call per pixel would.
 static void Block(word region, int x, int y, int size, uint32_t colour) {
-  for (int dy = 0; dy < size; ++dy)
-    for (int dx = 0; dx < size; ++dx)
-      TAP_Osd_PutPixel(region, dword(x + dx), dword(y + dy), colour);
+  TAP_Osd_FillBox(region, dword(x), dword(y), dword(size), dword(size), colour);
 }
 
 static void AddLegend() {
@@ -139,17 +139,22 @@ static void Detail(word region, int X, int Y) {
   WriteDebugLog("= Showed channel logofile\n");
 }
 
-void ShowChannelLogo(word region, int32_t x, int32_t y, int32_t detail) {
+void DrawLogoPreview(word region, int32_t x, int32_t y) {
   WriteDebugLog("> Showing channel logo\n");
+  for (uint32_t r = 0; r < logoH; ++r)
+    for (uint32_t c = 0; c < logoW; ++c) {
+      uint32_t a, red, g, b;
+      Channels(logoData32[r * logoW + c], a, red, g, b);
+      TAP_Osd_PutPixel(region, dword(x) + c, dword(y) + r, Colour(a, red, g, b));
+    }
+}
+
+void ShowChannelLogo(word region, int32_t x, int32_t y, int32_t detail) {
   if (detail) {
+    WriteDebugLog("> Showing channel logo\n");
     Detail(region, x, y);
   } else {
-    for (uint32_t r = 0; r < logoH; ++r)
-      for (uint32_t c = 0; c < logoW; ++c) {
-        uint32_t a, red, g, b;
-        Channels(logoData32[r * logoW + c], a, red, g, b);
-        TAP_Osd_PutPixel(region, dword(x) + c, dword(y) + r, Colour(a, red, g, b));
-      }
+    DrawLogoPreview(region, x, y);
   }
   TAP_Osd_Sync();
   if (detail) WriteDebugLog("< Showing channel logo\n");

@@ -9,6 +9,7 @@
 #include <ctype.h>
 
 #include <algorithm>
+#include <random>
 
 #include "Velumo.h"
 #include "testdisk.h"
@@ -651,6 +652,58 @@ TEST_F(Browser, TheStatusTextStaysAfterACursorMove) {
   EXPECT_TRUE(sorted == statusArea());
   EXPECT_EQ(0u, Key(RKEY_Forward)); // a letter jump moves the cursor too
   EXPECT_TRUE(sorted == statusArea());
+}
+
+// A cursor move paints only what it changes, and shows it once: the screen
+// must be the one a full repaint of the list gives, whatever came before
+// (sorts, letter jumps, conversions, the detail view, folders, previews of
+// every size and none).
+TEST_F(Browser, EveryCursorMoveShowsWhatAFullRepaintShows) {
+  for (int i = 0; i < 40; ++i) {
+    const uint32_t w = 1 + uint32_t(i * 7) % 60, h = 1 + uint32_t(i * 11) % 40;
+    std::vector<uint32_t> px(w * h);
+    for (uint32_t p = 0; p < w * h; ++p)
+      px[p] = (i % 3 ? 0xFF000000u : 0x80000000u) | p * 2654435761u >> 8;
+    const std::string name = "/Logos/" + std::string(1, char('a' + i % 26)) + std::to_string(i);
+    ASSERT_TRUE(WriteHostFile(Host(name + (i % 2 ? ".bll32" : ".qtl")), Raw(w, h, px, i % 2 != 0)));
+  }
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/broken.png"), "not a picture"));
+  ASSERT_EQ(0, mkdir(Host("/Logos/folder").c_str(), 0755));
+  Start();
+  std::mt19937 random(8);
+  const dword moves[] = {RKEY_Up,   RKEY_Down,   RKEY_Left,  RKEY_Right,
+                         RKEY_ChUp, RKEY_ChDown, RKEY_VolUp, RKEY_VolDown};
+  const dword others[] = {RKEY_NewF1,  RKEY_F2, RKEY_F3, RKEY_Forward,
+                          RKEY_Rewind, RKEY_Ok, RKEY_3,  RKEY_9};
+  int checked = 0;
+  for (int step = 0; step < 300; ++step) {
+    if (myState == MS_LogoDetail) {
+      Key(random() % 2 ? RKEY_Down : RKEY_Exit);
+      continue;
+    }
+    ASSERT_EQ(MS_Filelist, myState);
+    const bool move = random() % 4 != 0;
+    const dword key = move ? moves[random() % 8] : others[random() % 8];
+    // Into a folder only to come back at once.
+    if (key == RKEY_Ok && CurrentEntryKind() != kEntryFile) continue;
+    const dword syncs = Sim_SyncCount();
+    EXPECT_EQ(0u, Key(key));
+    if (!move || myState != MS_Filelist) continue;
+    EXPECT_EQ(syncs + 1, Sim_SyncCount()) << "step " << step; // shown once
+    const std::vector<uint32_t> shown(Sim_ShownPlane(), Sim_ShownPlane() + 720 * 576);
+    // The full repaint: legends, list and status line, drawn anew.
+    const std::string status = statusText;
+    ASSERT_FALSE(status.empty() || StringEndsWith(status.c_str(), "sort")) << status;
+    ShowFilelistMenuButtons(0, status.c_str());
+    const std::vector<uint32_t> full(Sim_ShownPlane(), Sim_ShownPlane() + 720 * 576);
+    size_t first = 0;
+    while (first < full.size() && full[first] == shown[first]) ++first;
+    ASSERT_EQ(full.size(), first) << "step " << step << ", key " << key << ", cursor "
+                                  << OSDMenuGetCurrentItem() << ", first difference at "
+                                  << first % 720 << "," << first / 720;
+    ++checked;
+  }
+  EXPECT_GT(checked, 150);
 }
 
 } // namespace
