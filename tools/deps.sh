@@ -9,7 +9,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 packages=(cmake ninja-build make g++ pkg-config git
   zlib1g-dev libpng-dev libjpeg62-turbo-dev googletest
   g++-mipsel-linux-gnu qemu-user
-  clang-format libfreetype-dev fonts-dejavu-core pngcheck libjpeg-turbo-progs)
+  clang-format libfreetype-dev fonts-dejavu-core pngcheck libjpeg-turbo-progs
+  libcpp-httplib-dev chromium)
 mips_packages=(zlib1g-dev zlib1g libpng-dev libpng16-16 libjpeg62-turbo-dev libjpeg62-turbo)
 
 as_root() {
@@ -28,6 +29,9 @@ apt_update() { [ -n "$updated" ] || { as_root apt-get update -q; updated=1; }; }
 
 missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+# Node for the browser test: Debian's, unless the machine has one already.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "deps: installing ${missing[*]}"
   apt_update
@@ -51,4 +55,14 @@ if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "${mips_packages[*]}" ]; then
   mkdir -p "$sysroot"
   for deb in "$work"/*.deb; do dpkg-deb -x "$deb" "$sysroot"; done
   echo "${mips_packages[*]}" >"$stamp"
+fi
+
+# The browser test's Playwright, exactly as locked; it never downloads a
+# browser (the test uses Debian's chromium).
+web=$top/tests/web
+lock=$(sha256sum "$web/package-lock.json" | cut -d' ' -f1)
+if [ "$(cat "$web/node_modules/.velumo-lock" 2>/dev/null)" != "$lock" ]; then
+  echo "deps: installing the browser test's node packages in $web/node_modules"
+  (cd "$web" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+  echo "$lock" >"$web/node_modules/.velumo-lock"
 fi

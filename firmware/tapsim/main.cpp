@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "script.h"
+#include "serve.h"
+#include "session.h"
 #include "tapsim.h"
 
 namespace {
@@ -35,10 +37,19 @@ const char kUsage[] =
     "  --fail-alloc N           the Nth heap allocation fails\n"
     "  --fail-alloc-above BYTES every heap allocation larger than BYTES fails\n"
     "  --fail-write-after BYTES disk writes fail after BYTES bytes\n"
+    "  --serve [ADDR:]PORT      run the plug-ins live for a web browser instead of a script:\n"
+    "                           the screen, a remote control, the log and the heap, on\n"
+    "                           127.0.0.1 unless ADDR is given (port 0: any free port)\n"
     "  --help                   this text\n"
     "\n"
     "Script lines: key NAME|CODE, char CODE, idle [N], stop, shot FILE.png; '#' starts a "
-    "comment.\n";
+    "comment.\n"
+    "\n"
+    "The served page can delete and rename files on the disk.  tapsim prints its address\n"
+    "with a token made for this run; requests without the token, from another site or\n"
+    "naming another host are refused, and only the page's own files are served.  An ADDR\n"
+    "other than a loopback one lets other computers reach it: anyone who has the address\n"
+    "with its token can then work the plug-in.\n";
 
 int Usage(const std::string &why) {
   fprintf(stderr, "tapsim: %s\n%s", why.c_str(), "Try 'tapsim --help'.\n");
@@ -92,6 +103,7 @@ int main(int argc, char **argv) {
     kFailAlloc,
     kFailAllocAbove,
     kFailWriteAfter,
+    kServe,
     kHelp
   };
   static const option options[] = {
@@ -107,6 +119,7 @@ int main(int argc, char **argv) {
       {"fail-alloc", required_argument, nullptr, kFailAlloc},
       {"fail-alloc-above", required_argument, nullptr, kFailAllocAbove},
       {"fail-write-after", required_argument, nullptr, kFailWriteAfter},
+      {"serve", required_argument, nullptr, kServe},
       {"help", no_argument, nullptr, kHelp},
       {nullptr, 0, nullptr, 0},
   };
@@ -114,6 +127,9 @@ int main(int argc, char **argv) {
   dword language = 1, systemId = 0, failAlloc = 0, failAbove = 0;
   bool haveSystemId = false, echo = false, trace = false, strict = false;
   long long failWrite = -1;
+  bool serve = false;
+  ServeOptions served;
+  std::string why;
   opterr = 0;
   int c;
   unsigned long long n;
@@ -167,6 +183,10 @@ int main(int argc, char **argv) {
       if (!Count(optarg, 1ull << 62, n)) return Usage("--fail-write-after takes a size in bytes");
       failWrite = (long long)n;
       break;
+    case kServe:
+      if (!web::ParseListen(optarg, served.listen, why)) return Usage(why);
+      serve = true;
+      break;
     case kHelp:
       fputs(kUsage, stdout);
       return 0;
@@ -177,6 +197,8 @@ int main(int argc, char **argv) {
   std::vector<std::string> plugins(argv + optind, argv + argc);
   if (plugins.empty()) return Usage("no plug-in given");
   if (disk.empty()) return Usage("no disk given (--disk DIR)");
+  if (serve && !scriptPath.empty())
+    return Usage("--serve takes the keys from the page, not --script");
 
   std::vector<ScriptStep> steps;
   if (!scriptPath.empty()) {
@@ -197,21 +219,36 @@ int main(int argc, char **argv) {
     const std::string range = "from 1900-01-01 to 2038-04-22";
     return Usage("--clock takes a time 'YYYY-MM-DD HH:MM:SS' " + range + ", not '" + clock + "'");
   }
-  Sim_SetLanguage(language);
-  if (haveSystemId) Sim_SetSystemId(systemId);
-  Sim_SetEcho(echo);
-  Sim_SetTrace(trace);
-  Sim_FailAllocAbove(failAbove);
-  Sim_FailWriteAfter(failWrite);
-  Sim_FailAllocNth(failAlloc);
-
-  for (const std::string &p : plugins) {
-    char err[512] = "";
-    if (Sim_LoadPlugin(p.c_str(), err, sizeof err) < 0) {
-      fprintf(stderr, "tapsim: cannot load %s: %s\n", p.c_str(), err);
-      Sim_Shutdown();
-      return 1;
+  auto setUp = [&] {
+    Sim_SetLanguage(language);
+    if (haveSystemId) Sim_SetSystemId(systemId);
+    Sim_SetEcho(echo);
+    Sim_SetTrace(trace);
+    Sim_FailAllocAbove(failAbove);
+    Sim_FailWriteAfter(failWrite);
+    Sim_FailAllocNth(failAlloc);
+    for (const std::string &p : plugins) {
+      char err[512] = "";
+      if (Sim_LoadPlugin(p.c_str(), err, sizeof err) < 0) {
+        fprintf(stderr, "tapsim: cannot load %s: %s\n", p.c_str(), err);
+        Sim_Shutdown();
+        return false;
+      }
     }
+    return true;
+  };
+  if (!setUp()) return 1;
+
+  if (serve) {
+    // A restart from the page: the same disk (as the plug-ins left it) and
+    // settings, the clock from its start again.
+    served.start = [&] {
+      if (!Sim_Init(disk.c_str())) return false;
+      if (!clock.empty()) Sim_SetClock(clock.c_str());
+      return setUp();
+    };
+    served.strict = strict;
+    return Serve(served);
   }
 
   int status = 0;
@@ -247,11 +284,7 @@ int main(int argc, char **argv) {
     if (!*name) continue;
     const bool running = Sim_PluginRunning(i);
     const dword blocks = Sim_HeapBlocks(i), misuse = Sim_HeapMisuse(i);
-    fprintf(stderr,
-            "tapsim: %s: %s; normal mode: %s; TAP_EnterNormal calls: %lu; heap blocks held: %lu; "
-            "heap misuse: %lu; events: %lu\n",
-            name, running ? "still loaded" : "exited (TAP_Exit)", Sim_NormalMode() ? "on" : "off",
-            Sim_EnterNormalCalls(), blocks, misuse, Sim_PluginEvents(i));
+    fprintf(stderr, "tapsim: %s\n", PluginSummary(i).c_str());
     if (strict && (misuse || (!running && blocks))) status = 3;
   }
   if (status == 3) fprintf(stderr, "tapsim: --strict: heap blocks left behind or heap misused\n");

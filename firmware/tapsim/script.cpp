@@ -99,6 +99,12 @@ bool KeyCodeOf(const std::string &name, dword &code) {
   return Number(name, code);
 }
 
+const char *KeyNameOf(dword code) {
+  for (const KeyName &k : kKeys)
+    if (k.code == code) return k.shortName;
+  return nullptr;
+}
+
 bool ParseScript(const std::string &text, const std::string &source, std::vector<ScriptStep> &steps,
                  std::string &error) {
   std::istringstream in(text);

@@ -23,4 +23,7 @@ bool ParseScript(const std::string &text, const std::string &source, std::vector
 // number; false when the name is unknown.
 bool KeyCodeOf(const std::string &name, dword &code);
 
+// The short name of a key code ("OK"), or null for a code no key has.
+const char *KeyNameOf(dword code);
+
 #endif

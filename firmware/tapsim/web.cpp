@@ -1,0 +1,236 @@
+// web.cpp - request checks, texts and the session recorder of tapsim's
+// served mode; the HTTP side is serve.cpp.
+#include "web.h"
+
+#include <ctype.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "script.h"
+
+namespace web {
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char &c : s) c = char(tolower((unsigned char)c));
+  return s;
+}
+
+bool PortNumber(const std::string &text, int &port) {
+  if (text.empty() || text.size() > 5) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  const long v = strtol(text.c_str(), nullptr, 10);
+  if (v > 65535) return false;
+  port = int(v);
+  return true;
+}
+
+bool IsLoopback(const std::string &host) {
+  const std::string h = Lower(host);
+  return h == "localhost" || h == "::1" || h.compare(0, 4, "127.") == 0;
+}
+
+// Splits "name:port" or "[v6]:port"; the name keeps its brackets.
+bool SplitHostPort(const std::string &text, std::string &name, std::string &port) {
+  if (!text.empty() && text[0] == '[') {
+    const size_t close = text.find(']');
+    if (close == std::string::npos) return false;
+    name = text.substr(0, close + 1);
+    if (close + 1 == text.size()) {
+      port.clear();
+      return true;
+    }
+    if (text[close + 1] != ':') return false;
+    port = text.substr(close + 2);
+    return true;
+  }
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos) {
+    name = text;
+    port.clear();
+    return true;
+  }
+  if (text.find(':') != colon) return false; // a bare IPv6 address
+  name = text.substr(0, colon);
+  port = text.substr(colon + 1);
+  return true;
+}
+
+} // namespace
+
+bool ParseListen(const std::string &text, Listen &out, std::string &why) {
+  Listen l;
+  std::string portText = text;
+  const bool hasAddress = text.find(':') != std::string::npos;
+  if (hasAddress) {
+    std::string name;
+    if (!SplitHostPort(text, name, portText) || name.empty() || portText.empty()) {
+      why = "--serve takes [ADDR:]PORT, not '" + text + "'";
+      return false;
+    }
+    if (name[0] == '[') name = name.substr(1, name.size() - 2);
+    if (name.empty()) {
+      why = "--serve takes [ADDR:]PORT, not '" + text + "'";
+      return false;
+    }
+    l.host = name;
+  }
+  if (!PortNumber(portText, l.port)) {
+    why = "--serve takes a port from 0 to 65535, not '" + portText + "'";
+    return false;
+  }
+  l.loopback = IsLoopback(l.host);
+  out = l;
+  return true;
+}
+
+std::string UrlHost(const std::string &host) {
+  return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+bool HostAllowed(const std::string &hostHeader, const Listen &listen, int port) {
+  std::string name, portText;
+  if (hostHeader.empty() || !SplitHostPort(hostHeader, name, portText) || name.empty())
+    return false;
+  int p = 80;
+  if (!portText.empty() && !PortNumber(portText, p)) return false;
+  if (p != port) return false;
+  name = Lower(name);
+  if (!listen.loopback) return true; // the token alone guards a server others can reach
+  return name == "127.0.0.1" || name == "localhost" || name == "[::1]" ||
+         name == Lower(UrlHost(listen.host));
+}
+
+bool SameOrigin(const std::string &origin, const std::string &fetchSite,
+                const std::string &hostHeader) {
+  if (!fetchSite.empty() && fetchSite != "same-origin" && fetchSite != "none") return false;
+  if (origin.empty()) return true;
+  return Lower(origin) == "http://" + Lower(hostHeader);
+}
+
+std::string NewToken() {
+  unsigned char bytes[16];
+  const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "";
+  size_t got = 0;
+  while (got < sizeof bytes) {
+    const ssize_t n = read(fd, bytes + got, sizeof bytes - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += size_t(n);
+  }
+  close(fd);
+  if (got != sizeof bytes) return "";
+  static const char kHex[] = "0123456789abcdef";
+  std::string token;
+  for (unsigned char b : bytes) {
+    token += kHex[b >> 4];
+    token += kHex[b & 15];
+  }
+  return token;
+}
+
+bool TokenMatches(const std::string &given, const std::string &token) {
+  if (token.empty() || given.size() != token.size()) return false;
+  unsigned diff = 0;
+  for (size_t i = 0; i < token.size(); ++i) diff |= unsigned(given[i] ^ token[i]);
+  return diff == 0;
+}
+
+std::string Json(const std::string &latin1) {
+  std::string out = "\"";
+  for (unsigned char c : latin1) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c < 0x20 || c == 0x7F) {
+      char esc[8];
+      snprintf(esc, sizeof esc, "\\u%04x", c);
+      out += esc;
+    } else if (c >= 0x80) {
+      out += char(0xC0 | c >> 6);
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string Tail(const std::string &text, size_t max) {
+  if (text.size() <= max) return text;
+  size_t from = text.size() - max;
+  if (text[from - 1] != '\n') {
+    const size_t nl = text.find('\n', from);
+    if (nl != std::string::npos) from = nl + 1;
+  }
+  return text.substr(from);
+}
+
+dword RemoteKeyForChar(dword code) {
+  if (code == 13) return RKEY_Ok;
+  if (code == 27) return RKEY_Exit;
+  if (code >= '0' && code <= '9') return RKEY_0 + (code - '0');
+  return 0;
+}
+
+void Recorder::Clear() {
+  steps_.clear();
+  idles_ = 0;
+  mark_ = kNone;
+}
+
+void Recorder::Add(bool character, dword value) {
+  steps_.push_back(Step{character, value, idles_});
+  idles_ = 0;
+}
+
+void Recorder::Begin() {
+  mark_ = steps_.size();
+}
+
+namespace {
+
+// One script line holds at most a million idle events.
+void IdleLines(std::string &out, unsigned long long n) {
+  while (n > 0) {
+    const unsigned long long now = n > 1000000 ? 1000000 : n;
+    out += "idle " + std::to_string(now) + "\n";
+    n -= now;
+  }
+}
+
+} // namespace
+
+std::string Recorder::End(const std::string &shot) {
+  std::string out = "# Recorded in the browser by tapsim --serve.\n";
+  if (mark_ != kNone && mark_ > 0)
+    out += "# The events before the recording began come first, so that it replays from the "
+           "start.\n";
+  for (size_t i = 0; i < steps_.size(); ++i) {
+    if (i == mark_ && i > 0) out += "# recording\n";
+    const Step &s = steps_[i];
+    IdleLines(out, s.idlesBefore);
+    if (s.character) {
+      out += "char " + std::to_string(s.value) + "\n";
+    } else {
+      const char *name = KeyNameOf(s.value);
+      char hex[16];
+      snprintf(hex, sizeof hex, "0x%lX", (unsigned long)s.value);
+      out += std::string("key ") + (name ? name : hex) + "\n";
+    }
+  }
+  IdleLines(out, idles_);
+  out += "shot " + shot + "\n";
+  mark_ = kNone;
+  return out;
+}
+
+} // namespace web
