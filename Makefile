@@ -4,7 +4,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build build-mips test test-native test-mips test-asan demo fuzz format clean generate \
-  bench-receiver
+  bench-receiver run
 
 all: build
 
@@ -50,6 +50,14 @@ bench-receiver: deps build/build.ninja build-mips
 
 demo: build
 	bash tools/demo.sh build
+
+# The plug-in live in a web browser: tapsim --serve on the sample disk (laid
+# out once in build/run/disk) or on DISK=path (created when missing).
+PORT ?= 8018
+DISK ?=
+run: deps build/build.ninja
+	cmake --build build -j $(JOBS) --target tapsim Velumo mksample
+	bash tools/run.sh build "$(DISK)" "$(PORT)"
 
 # libFuzzer with the sanitizers, FUZZ_SECONDS per target, from the seeds.
 FUZZ_SECONDS ?= 60
