@@ -111,7 +111,8 @@ std::string Bmp(const Logo &l) {
   const uint32_t row = uint32_t(l.w * 3 + 3) / 4 * 4, size = row * uint32_t(l.h);
   std::string s = "BM";
   auto le = [&s](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) s += char(v >> (8 * i));
+    // Bytes past the fourth are zero (a shift by 32 or more is undefined).
+    for (int i = 0; i < n; ++i) s += char(i < 4 ? v >> (8 * i) : 0);
   };
   le(54 + size, 4), le(0, 4), le(54, 4), le(40, 4), le(uint32_t(l.w), 4), le(uint32_t(l.h), 4);
   le(1, 2), le(24, 2), le(0, 4), le(size, 4), le(0, 16);
