@@ -167,6 +167,8 @@ public:
     sh_.changed.notify_all();
   }
 
+  unsigned long long Frame() const { return frame_; }
+
   void Restart() {
     error_.clear();
     if (!options_.start()) error_ = "the plug-ins could not be started again (see tapsim's output)";
@@ -308,14 +310,22 @@ void Routes(httplib::Server &svr, Shared &sh, const web::Listen &listen, const i
   // The page's own files, from the binary; nothing else is ever served.
   for (size_t i = 0; i < kWebAssetCount; ++i) {
     const WebAsset &a = kWebAssets[i];
-    svr.Get(a.path, [&a](const httplib::Request &, httplib::Response &res) {
+    // The routes are regular expressions: the dots are meant as dots.
+    std::string route;
+    for (const char *p = a.path; *p; ++p)
+      route += *p == '.' ? std::string("\\.") : std::string(1, *p);
+    svr.Get(route, [&a](const httplib::Request &, httplib::Response &res) {
       res.set_header("Cache-Control", "no-cache");
+      res.set_header(
+          "Content-Security-Policy",
+          "default-src 'self'; img-src 'self'; connect-src 'self'; frame-ancestors 'none'");
+      res.set_header("Referrer-Policy", "no-referrer");
       res.set_header("X-Content-Type-Options", "nosniff");
       res.set_header("X-Frame-Options", "DENY");
       res.set_content(reinterpret_cast<const char *>(a.data), a.size, a.type);
     });
   }
-  svr.Get("/api/screen.png", [&](const httplib::Request &req, httplib::Response &res) {
+  svr.Get(R"(/api/screen\.png)", [&](const httplib::Request &req, httplib::Response &res) {
     std::shared_ptr<const std::string> png;
     {
       std::lock_guard<std::mutex> lock(sh.m);
@@ -401,6 +411,7 @@ int Serve(const ServeOptions &options) {
   Shared sh;
   httplib::Server svr;
   svr.new_task_queue = [] { return new httplib::ThreadPool(16); };
+  svr.set_payload_max_length(4096); // no request needs a body
   int port = options.listen.port;
   Routes(svr, sh, options.listen, port, token);
   const bool bound = port == 0 ? (port = svr.bind_to_any_port(options.listen.host)) > 0
@@ -436,6 +447,9 @@ int Serve(const ServeOptions &options) {
     for (const Request &r : work) {
       std::string reply = session.Handle(r);
       session.Publish(r.kind == Request::Restart);
+      // A key's answer names the screen it led to, so the page can wait for it.
+      if ((r.kind == Request::Key || r.kind == Request::Char) && reply.back() == '}')
+        reply.insert(reply.size() - 1, ",\"frame\":" + std::to_string(session.Frame()));
       std::lock_guard<std::mutex> lock(sh.m);
       sh.replies[r.id] = std::move(reply);
       sh.doneId = r.id;

@@ -21,7 +21,8 @@ std::string Lower(std::string s) {
 }
 
 bool PortNumber(const std::string &text, int &port) {
-  if (text.empty() || text.size() > 5) return false;
+  // One way to write each port: no sign, no leading zeros.
+  if (text.empty() || text.size() > 5 || (text[0] == '0' && text.size() > 1)) return false;
   for (char c : text)
     if (c < '0' || c > '9') return false;
   const long v = strtol(text.c_str(), nullptr, 10);

@@ -87,7 +87,7 @@ const context = await chromium.launchPersistentContext(profile, {
   executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
   headless: true,
   acceptDownloads: true,
-  viewport: { width: 1280, height: 640 },
+  viewport: { width: 1440, height: 720 },
   args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
@@ -98,15 +98,20 @@ try {
   await page.goto(url);
 
   const frame = () => page.$eval('#screen', (img) => Number(img.dataset.frame ?? -1));
-  // Presses something and waits until the page shows a new screen; returns
-  // how long that took.
+  // Presses a key, waits until tapsim has delivered it and the page shows
+  // the screen it led to, and checks that this is a new screen; returns how
+  // long that took.
   async function changes(action) {
     const before = await frame();
+    const keys = await page.evaluate(() => Number(document.body.dataset.keys ?? 0));
     const t0 = Date.now();
     await action();
-    await page.waitForFunction((b) => Number(document.getElementById('screen').dataset.frame ?? -1) > b,
-      before, { timeout: 10000 });
-    return Date.now() - t0;
+    await page.waitForFunction((k) => Number(document.body.dataset.keys ?? 0) > k &&
+      Number(document.getElementById('screen').dataset.frame ?? -1) >= Number(document.body.dataset.keyFrame),
+    keys, { timeout: 10000 });
+    const ms = Date.now() - t0;
+    assert.ok((await frame()) > before, 'the key left the screen as it was');
+    return ms;
   }
   async function download(selector) {
     const [d] = await Promise.all([page.waitForEvent('download'), page.click(selector)]);
@@ -195,7 +200,7 @@ try {
     assert.equal((await request(key('&token=' + token), { headers: { 'Sec-Fetch-Site': 'cross-site' } })).status, 403);
     assert.equal((await request(key('&token=' + token), { headers: { Host: 'evil.example:' + base.port } })).status, 403);
     assert.equal((await request(`${base.origin}/api/screen.png`, { method: 'GET' })).status, 403);
-    for (const p of ['/../../../../etc/passwd', '/index.html/../../etc/passwd', '/web/app.js', '/serve.cpp'])
+    for (const p of ['/../../../../etc/passwd', '/index.html/../../etc/passwd', '/web/app.js', '/serve.cpp', '/appXjs', '/app.js/'])
       assert.equal((await request(base.origin + p, { method: 'GET' })).status, 404, p);
     // A page of another site cannot work the remote from inside a browser either.
     const other = await context.newPage();

@@ -41,7 +41,7 @@ TEST(Listen, Addresses) {
 
 TEST(Listen, Refused) {
   for (const char *bad : {"", "65536", "-1", "+80", "80x", "123456", ":80", "[::1]", "[::1]80",
-                          "::1:80", "[]:80", "1.2.3.4:", "host:port"}) {
+                          "::1:80", "[]:80", "1.2.3.4:", "host:port", "080", "00"}) {
     web::Listen l;
     l.port = 4242;
     std::string why;
@@ -57,9 +57,9 @@ TEST(Host, LoopbackServerTakesOnlyLoopbackNames) {
   ASSERT_TRUE(web::ParseListen("8018", l, why));
   for (const char *good : {"127.0.0.1:8018", "localhost:8018", "LocalHost:8018", "[::1]:8018"})
     EXPECT_TRUE(web::HostAllowed(good, l, 8018)) << good;
-  for (const char *bad :
-       {"", "127.0.0.1:8019", "127.0.0.1", "evil.example:8018", "127.0.0.1.evil.example:8018",
-        "127.0.0.1:8018x", ":8018", "[::1:8018", "127.0.0.1:", "localhost:08018x"})
+  for (const char *bad : {"", "127.0.0.1:8019", "127.0.0.1", "evil.example:8018",
+                          "127.0.0.1.evil.example:8018", "127.0.0.1:8018x", ":8018", "[::1:8018",
+                          "127.0.0.1:", "localhost:08018", "localhost:+8018"})
     EXPECT_FALSE(web::HostAllowed(bad, l, 8018)) << bad;
   // Without a port the browser means 80.
   EXPECT_TRUE(web::HostAllowed("localhost", l, 80));

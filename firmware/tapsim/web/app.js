@@ -15,13 +15,18 @@ function notice(text) {
   $('notice').hidden = !text;
 }
 
-// One key after the other, in the order pressed.
+// One key after the other, in the order pressed.  The body's data-keys
+// counts the keys delivered, data-key-frame the screen the last one led to.
 let queue = Promise.resolve();
+let keysDone = 0;
 function send(args) {
   queue = queue
     .then(() => fetch(api('key', args), { method: 'POST' }))
-    .then((r) => {
-      if (!r.ok) return r.text().then((t) => notice(t));
+    .then(async (r) => {
+      if (!r.ok) return notice(await r.text());
+      const answer = await r.json();
+      document.body.dataset.keyFrame = String(answer.frame ?? '');
+      document.body.dataset.keys = String(++keysDone);
     })
     .catch(() => notice('tapsim does not answer'));
   return queue;
@@ -39,6 +44,20 @@ function showFrame(n) {
   };
   img.src = api('screen.png', { frame: String(n) });
 }
+
+// As large as the room allows in whole multiples, so that every pixel of the
+// receiver's screen stays a sharp square; a window too small for 720 x 576
+// gets a smooth reduction instead of dropped rows.
+function fit() {
+  const box = $('screen-box');
+  const f = Math.min(box.clientWidth / 720, (window.innerHeight - 24) / 576);
+  const s = f >= 1 ? Math.floor(f) : f;
+  screen.style.width = Math.floor(720 * s) + 'px';
+  screen.style.height = Math.floor(576 * s) + 'px';
+  screen.style.imageRendering = s >= 1 ? 'pixelated' : 'auto';
+}
+window.addEventListener('resize', fit);
+fit();
 
 function fill(id, text) {
   const el = $(id);
