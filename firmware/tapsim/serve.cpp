@@ -410,7 +410,9 @@ int Serve(const ServeOptions &options) {
 
   Shared sh;
   httplib::Server svr;
-  svr.new_task_queue = [] { return new httplib::ThreadPool(16); };
+  // Each page holds a thread for its event stream and a few for its
+  // connections kept open; a handful of pages must not starve each other.
+  svr.new_task_queue = [] { return new httplib::ThreadPool(32); };
   svr.set_payload_max_length(4096); // no request needs a body
   int port = options.listen.port;
   Routes(svr, sh, options.listen, port, token);
