@@ -1,7 +1,9 @@
 // The JPEG encoder on random small images with random settings into stream
 // buffers of random size: it must give a documented status, never touch a
 // byte past the buffers it was given, report -6 exactly when the stream
-// does not fit, and write streams that libjpeg-turbo decodes.
+// does not fit, and write streams that libjpeg-turbo decodes.  The
+// processor's best code path runs first, then the portable code, which must
+// give the same status and the same bytes.
 #include <setjmp.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -15,6 +17,7 @@
 #include <jpeglib.h>
 
 #include "ijenc.h"
+#include "ijint.h"
 
 namespace {
 
@@ -178,6 +181,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = restSize ? rest[i % restSize] : 0;
 
   const Result r = Run(p, pixels, capacity);
+  if (ij::BestCodePath() != ij::kPathPortable) {
+    ij::LimitCodePath(ij::kPathPortable);
+    const Result portable = Run(p, pixels, capacity);
+    ij::LimitCodePath(-1);
+    if (portable.status != r.status || portable.bytes != r.bytes) abort();
+  }
   const bool motion = p.withStreamParams && p.streamParams.word[0];
   if (r.status == 2 || r.status == IJ_STS_STREAM_FULL) {
     // The same with ample room: -6 only when the stream really is larger,

@@ -33,6 +33,30 @@ const Layout kLayouts[4] = {
      ijHuffmanEncode_411_DC},
 };
 
+#if defined(__x86_64__)
+// The vector steps for the same four layouts: transform and entropy coder
+// from SSE2 on, colour conversion and transform with AVX2.
+struct FastSteps {
+  IjTransformFn transformSse2;
+  IjConvertFn convertAvx2;
+  IjTransformFn transformAvx2;
+  IjMcuEncodeFn encode;
+};
+
+const FastSteps kFastSteps[4] = {
+    {ij::fast::TransformGraySse2, ij::fast::ConvertGrayAvx2, ij::fast::TransformGrayAvx2,
+     ij::fast::EncodeGray},
+    {ij::fast::Transform444Sse2, ij::fast::Convert444Avx2, ij::fast::Transform444Avx2,
+     ij::fast::Encode444},
+    {ij::fast::Transform422Sse2, ij::fast::Convert422Avx2, ij::fast::Transform422Avx2,
+     ij::fast::Encode422},
+    {ij::fast::Transform411Sse2, ij::fast::Convert411Avx2, ij::fast::Transform411Avx2,
+     ij::fast::Encode411},
+};
+#endif
+
+int32_t pathLimit = -1;
+
 // The DRI segment and the decoder's counter hold 16 bits.
 constexpr int32_t kMaxRestartInterval = 65535;
 constexpr int32_t kDefaultRestartInterval = 128;
@@ -103,6 +127,18 @@ extern "C" IjStatus ijxCompressInit(int32_t quality, int32_t restartInterval, in
   e->fn.encodeMcu = lay->encode;
   e->fn.encodeDc = lay->encodeDc;
   e->fn.compress = ijCompress_BaseLine_L;
+#if defined(__x86_64__)
+  const int32_t path = ij::ActiveCodePath();
+  if (path >= ij::kPathSse2) {
+    const FastSteps &f = kFastSteps[lay - kLayouts];
+    e->fn.transform = f.transformSse2;
+    e->fn.encodeMcu = f.encode;
+    if (path >= ij::kPathAvx2) {
+      e->fn.convert = f.convertAvx2;
+      e->fn.transform = f.transformAvx2;
+    }
+  }
+#endif
 
   IjStatus st = ijInitMCU(&e->mcu, desc->width, desc->height, lay->mcuWidth, lay->mcuHeight,
                           lay->lineBytes, lay->blocks, e->image.sampling, oneAtATime);
@@ -190,3 +226,24 @@ extern "C" IjStatus ijxIsInMotionEncoding(const IjEncoder *e) {
   if (!e) return IJ_STS_ARG;
   return (e->mode & 0xFF) ? IJ_STS_MODE : IJ_STS_OK;
 }
+
+namespace ij {
+
+int32_t BestCodePath() {
+#if defined(__x86_64__)
+  return __builtin_cpu_supports("avx2") ? kPathAvx2 : kPathSse2;
+#else
+  return kPathPortable;
+#endif
+}
+
+void LimitCodePath(int32_t path) {
+  pathLimit = path;
+}
+
+int32_t ActiveCodePath() {
+  const int32_t best = BestCodePath();
+  return pathLimit >= 0 && pathLimit < best ? pathLimit : best;
+}
+
+} // namespace ij

@@ -111,6 +111,17 @@ inline uint32_t RoomForBlocks(int32_t blocks) {
   return uint32_t(blocks) * IJ_MAX_BLOCK_BYTES + 1;
 }
 
+// Functions between IJ_AVX2_BEGIN and IJ_AVX2_END are compiled for AVX2 and
+// called only when the processor has it; the rest of a unit stays plain.
+#if defined(__clang__)
+#define IJ_AVX2_BEGIN                                                                              \
+  _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
+#define IJ_AVX2_END _Pragma("clang attribute pop")
+#else
+#define IJ_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define IJ_AVX2_END _Pragma("GCC pop_options")
+#endif
+
 // Shared between units only: kept out of the symbols a plug-in exports.
 #define IJ_INTERNAL __attribute__((visibility("hidden")))
 
@@ -119,6 +130,51 @@ IJ_INTERNAL void DctQuant(const int16_t *src, int16_t *dst, const uint16_t *reci
 
 // Restart bookkeeping after every MCU (also the last of the image).
 IJ_INTERNAL IjStatus AfterMcu(IjStream *stream, IjEncoder *encoder);
+
+// The implementations of the pixel stages and the entropy coder that an
+// encoder set up with ijxCompressInit uses.  The portable code is the
+// reference and the only one on other processors; the vector paths give the
+// same bytes.
+enum CodePath : int32_t { kPathPortable = 0, kPathSse2 = 1, kPathAvx2 = 2 };
+
+// The best path this processor runs.
+IJ_INTERNAL int32_t BestCodePath();
+// Caps the path of encoders set up from now on (tests compare the paths and
+// force the portable one with kPathPortable); a negative cap lifts it.  Not
+// meant to change while another thread sets up an encoder.
+IJ_INTERNAL void LimitCodePath(int32_t path);
+// The path ijxCompressInit takes: the best one within the cap.
+IJ_INTERNAL int32_t ActiveCodePath();
+
+#if defined(__x86_64__)
+// Vector versions of the MCU steps, with the signatures of the portable ones,
+// each in the unit of its portable step (ijecc03, ijetrans, ijehufbs).
+namespace fast {
+IJ_INTERNAL IjStatus EncodeGray(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL IjStatus Encode444(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL IjStatus Encode422(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL IjStatus Encode411(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
+// count consecutive blocks of one component, coded as the portable
+// ippiEncodeHuffman_Direct_JPEG_16s1u codes them one after another.
+IJ_INTERNAL void EncodeBlocks(const int16_t *first, int32_t count, uint8_t *buffer,
+                              int32_t *position, int16_t *dcPred, const IjHuffEncTable *dc,
+                              const IjHuffEncTable *ac);
+
+IJ_INTERNAL IjStatus TransformGraySse2(int16_t *const *blocks, const uint16_t *const *recip);
+IJ_INTERNAL IjStatus Transform444Sse2(int16_t *const *blocks, const uint16_t *const *recip);
+IJ_INTERNAL IjStatus Transform422Sse2(int16_t *const *blocks, const uint16_t *const *recip);
+IJ_INTERNAL IjStatus Transform411Sse2(int16_t *const *blocks, const uint16_t *const *recip);
+
+IJ_INTERNAL IjStatus TransformGrayAvx2(int16_t *const *blocks, const uint16_t *const *recip);
+IJ_INTERNAL IjStatus Transform444Avx2(int16_t *const *blocks, const uint16_t *const *recip);
+IJ_INTERNAL IjStatus Transform422Avx2(int16_t *const *blocks, const uint16_t *const *recip);
+IJ_INTERNAL IjStatus Transform411Avx2(int16_t *const *blocks, const uint16_t *const *recip);
+IJ_INTERNAL IjStatus Convert444Avx2(const uint8_t *src, int32_t step, int16_t *const *blocks);
+IJ_INTERNAL IjStatus Convert422Avx2(const uint8_t *src, int32_t step, int16_t *const *blocks);
+IJ_INTERNAL IjStatus Convert411Avx2(const uint8_t *src, int32_t step, int16_t *const *blocks);
+IJ_INTERNAL IjStatus ConvertGrayAvx2(const uint8_t *src, int32_t step, int16_t *const *blocks);
+} // namespace fast
+#endif
 
 } // namespace ij
 
