@@ -43,6 +43,10 @@ uint32_t StreamBound(const DibImage *dib, int32_t sampling) {
   return bytes > IJ_MAX_STREAM_BYTES ? uint32_t(IJ_MAX_STREAM_BYTES) : uint32_t(bytes);
 }
 
+#ifdef DIB_STDIO
+constexpr int64_t kThreadPixels = 512 * 512;
+#endif
+
 // Everything the conversion holds, released on every way out.
 struct Buffers {
   uint8_t *stream = nullptr;
@@ -93,7 +97,13 @@ int32_t BMPtoJPEG(int32_t quality, int32_t restartInterval, int32_t mode, int32_
   // step backwards through memory.
   const uint8_t *source = dib->pixels + size_t(dib->stride) * size_t(dib->height - 1);
   const int32_t step = -dib->stride;
+#ifdef DIB_STDIO
+  // Large pictures on every core; a small one is not worth the threads.
+  const bool large = int64_t(dib->width) * dib->height >= kThreadPixels;
+  if (CompressOnThreads(source, step, &stream, &encoder, large ? EncodeThreads() : 0) < 0) return 0;
+#else
   if (ijxCompress(&source, &step, &stream, &encoder) < 0) return 0;
+#endif
   if (ijxCompress(nullptr, nullptr, &stream, &encoder) < 0) return 0;
   const uint32_t bytes = (uint32_t(stream.position) + 7) / 8;
   return dibio::Write(held.stream, bytes, file) == bytes ? 1 : 0;

@@ -30,4 +30,16 @@ constexpr uint32_t kMinStreamBytes = 10240;
 int32_t BMPtoJPEG(int32_t quality, int32_t restartInterval, int32_t mode, int32_t sampling,
                   const DibImage *dib, DibFile *file);
 
+#ifdef DIB_STDIO
+// jpgcmd's encoder on several cores (bmp2jpg_threads.cpp): as
+// ijxCompress(&source, &step, stream, encoder), with the pixel stages of MCU
+// rows on `threads` worker threads and the rows coded in order on this one;
+// the same stream.  threads < 1, or a picture of one MCU row, encodes here
+// alone.
+IjStatus CompressOnThreads(const uint8_t *source, int32_t step, IjStream *stream,
+                           IjEncoder *encoder, int32_t threads);
+// The worker threads for a large picture: one per processor, at most 8.
+int32_t EncodeThreads();
+#endif
+
 } // namespace DIB_BUILD

@@ -131,6 +131,24 @@ IJ_INTERNAL void DctQuant(const int16_t *src, int16_t *dst, const uint16_t *reci
 // Restart bookkeeping after every MCU (also the last of the image).
 IJ_INTERNAL IjStatus AfterMcu(IjStream *stream, IjEncoder *encoder);
 
+// A baseline image MCU row by MCU row, for callers that run the pixel stages
+// of several rows at once (jpgcmd's threads); the library itself starts no
+// thread.  RowsBegin checks and writes what ijxCompress writes before the
+// scan data (IJ_STS_MODE for an encoder this cannot drive: a motion stream,
+// a second image); TransformRow converts and transforms one MCU row of the
+// source into RowCoeffs coefficients and may run on any thread, for
+// different rows at once, as long as each call has its own coefficients and
+// edge bytes (MCU height x MCU line bytes); CodeRow codes a transformed row
+// and has to take the rows in order; RowsEnd returns what ijxCompress would.
+// The stream is byte for byte the one ijxCompress writes.
+IJ_INTERNAL IjStatus RowsBegin(const uint8_t *src, int32_t step, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL int32_t McuRows(const IjEncoder *e);
+IJ_INTERNAL size_t RowCoeffs(const IjEncoder *e);
+IJ_INTERNAL size_t EdgeBytes(const IjEncoder *e);
+IJ_INTERNAL void TransformRow(const IjEncoder *e, int32_t row, int16_t *coeff, uint8_t *edge);
+IJ_INTERNAL IjStatus CodeRow(const int16_t *coeff, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL IjStatus RowsEnd(int64_t startBits, IjStream *stream, IjEncoder *e);
+
 // The implementations of the pixel stages and the entropy coder that an
 // encoder set up with ijxCompressInit uses.  The portable code is the
 // reference and the only one on other processors; the vector paths give the
