@@ -2,9 +2,14 @@
 // quality and sampling, default Huffman tables, integer DCT) on one
 // 4000 x 3000 BGR picture, for 4:1:1 and 4:4:4 at quality 50 and 90.
 //
-// Built a second time over a library without the stream bound check
+// Our figure is the best code path of this processor; the portable code's
+// is printed beside it, and a stream that differs between the two stops the
+// run.  Built a second time over a library without the stream bound check
 // (jpeg_encode_unchecked), it measures what that check costs; both print a
 // hash of our stream so that any optimisation can be seen to keep the bytes.
+//
+// jpeg_encode --bmp FILE writes the picture as a 24-bit BMP instead, for
+// timing jpgcmd against cjpeg (bench/jpgcmd_cjpeg.sh).
 #include <math.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -21,6 +26,7 @@
 #endif
 
 #include "ijenc.h"
+#include "ijint.h"
 
 namespace {
 
@@ -123,10 +129,36 @@ template <typename F> double Best(F encode) {
   return best;
 }
 
+// The picture as a bottom-up 24-bit BMP file.
+int WriteBmp(const std::vector<uint8_t> &px, const char *name) {
+  const uint32_t image = uint32_t(kWidth) * kHeight * 3; // rows need no padding
+  uint8_t h[54] = {'B', 'M'};
+  auto put = [&h](int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) h[at + i] = uint8_t(v >> (8 * i));
+  };
+  put(2, 54 + image);
+  put(10, 54);
+  put(14, 40);
+  put(18, kWidth);
+  put(22, kHeight);
+  h[26] = 1;
+  h[28] = 24;
+  put(34, image);
+  put(38, 2835);
+  put(42, 2835);
+  FILE *f = fopen(name, "wb");
+  if (!f) return 1;
+  bool ok = fwrite(h, 1, sizeof h, f) == sizeof h;
+  for (int y = kHeight - 1; y >= 0 && ok; --y)
+    ok = fwrite(&px[size_t(y) * kWidth * 3], 1, size_t(kWidth) * 3, f) == size_t(kWidth) * 3;
+  return fclose(f) == 0 && ok ? 0 : 1;
+}
+
 } // namespace
 
-// Optional argument: runs per figure (default 3).
+// Optional argument: runs per figure (default 3), or --bmp FILE.
 int main(int argc, char **argv) {
+  if (argc > 2 && strcmp(argv[1], "--bmp") == 0) return WriteBmp(Picture(), argv[2]);
   if (argc > 1) runs = std::max(1, atoi(argv[1]));
   const std::vector<uint8_t> px = Picture();
   std::vector<uint8_t> out(px.size() + (1 << 20)), work, theirs(px.size() + (1 << 20));
@@ -134,7 +166,9 @@ int main(int argc, char **argv) {
 #ifdef IJENC_UNCHECKED_STREAM
   printf("our encoder WITHOUT the stream bound check\n");
 #endif
-  printf("%d x %d BGR, best of %d runs, processor time\n", kWidth, kHeight, runs);
+  static const char *const kPaths[] = {"portable", "SSE2", "AVX2"};
+  printf("%d x %d BGR, best of %d runs, processor time, our path: %s\n", kWidth, kHeight, runs,
+         kPaths[ij::ActiveCodePath()]);
   for (int sampling : {IJ_SAMPLING_411, IJ_SAMPLING_444})
     for (int quality : {50, 90}) {
       size_t ourSize = 0;
@@ -143,8 +177,19 @@ int main(int argc, char **argv) {
         printf("our encoder failed\n");
         return 1;
       }
-      printf("%s q%-3d ours %7.1f MP/s  %8zu bytes  hash %016llx", sampling ? "4:1:1" : "4:4:4",
-             quality, mp / tOurs, ourSize, (unsigned long long)Fnv(out.data(), ourSize));
+      const uint64_t hash = Fnv(out.data(), ourSize);
+      ij::LimitCodePath(ij::kPathPortable);
+      size_t portableSize = 0;
+      const double tPortable =
+          Best([&] { return portableSize = Ours(px, quality, sampling, out, work); });
+      ij::LimitCodePath(-1);
+      if (tPortable == 0 || portableSize != ourSize || Fnv(out.data(), portableSize) != hash) {
+        printf("the portable code wrote another stream\n");
+        return 1;
+      }
+      printf("%s q%-3d ours %7.1f MP/s (portable %6.1f)  %8zu bytes  hash %016llx",
+             sampling ? "4:1:1" : "4:4:4", quality, mp / tOurs, mp / tPortable, ourSize,
+             (unsigned long long)hash);
 #ifndef IJENC_BENCH_OURS_ONLY
       size_t theirSize = 0;
       const double tTheirs =
