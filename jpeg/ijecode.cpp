@@ -41,17 +41,18 @@ struct FastSteps {
   IjConvertFn convertAvx2;
   IjTransformFn transformAvx2;
   IjMcuEncodeFn encode;
+  IjMcuEncodeFn encodeAvx2;
 };
 
 const FastSteps kFastSteps[4] = {
     {ij::fast::TransformGraySse2, ij::fast::ConvertGrayAvx2, ij::fast::TransformGrayAvx2,
-     ij::fast::EncodeGray},
+     ij::fast::EncodeGray, ij::fast::EncodeGrayAvx2},
     {ij::fast::Transform444Sse2, ij::fast::Convert444Avx2, ij::fast::Transform444Avx2,
-     ij::fast::Encode444},
+     ij::fast::Encode444, ij::fast::Encode444Avx2},
     {ij::fast::Transform422Sse2, ij::fast::Convert422Avx2, ij::fast::Transform422Avx2,
-     ij::fast::Encode422},
+     ij::fast::Encode422, ij::fast::Encode422Avx2},
     {ij::fast::Transform411Sse2, ij::fast::Convert411Avx2, ij::fast::Transform411Avx2,
-     ij::fast::Encode411},
+     ij::fast::Encode411, ij::fast::Encode411Avx2},
 };
 #endif
 
@@ -136,6 +137,7 @@ extern "C" IjStatus ijxCompressInit(int32_t quality, int32_t restartInterval, in
     if (path >= ij::kPathAvx2) {
       e->fn.convert = f.convertAvx2;
       e->fn.transform = f.transformAvx2;
+      e->fn.encodeMcu = f.encodeAvx2;
     }
   }
 #endif

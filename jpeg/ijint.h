@@ -178,6 +178,14 @@ IJ_INTERNAL void EncodeBlocks(const int16_t *first, int32_t count, uint8_t *buff
                               int32_t *position, int16_t *dcPred, const IjHuffEncTable *dc,
                               const IjHuffEncTable *ac);
 
+IJ_INTERNAL IjStatus EncodeGrayAvx2(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL IjStatus Encode444Avx2(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL IjStatus Encode422Avx2(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL IjStatus Encode411Avx2(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL void EncodeBlocksAvx2(const int16_t *first, int32_t count, uint8_t *buffer,
+                                  int32_t *position, int16_t *dcPred, const IjHuffEncTable *dc,
+                                  const IjHuffEncTable *ac);
+
 IJ_INTERNAL IjStatus TransformGraySse2(int16_t *const *blocks, const uint16_t *const *recip);
 IJ_INTERNAL IjStatus Transform444Sse2(int16_t *const *blocks, const uint16_t *const *recip);
 IJ_INTERNAL IjStatus Transform422Sse2(int16_t *const *blocks, const uint16_t *const *recip);

@@ -166,21 +166,28 @@ TEST(CodePaths, BlockCoderWritesTheBitsOfThePortableOne) {
     for (int i = 0; i < count; ++i)
       run.insert(run.end(), blocks[first + i].begin(), blocks[first + i].end());
     for (int start = 0; start < 8; ++start) {
-      std::vector<uint8_t> want(4096, 0xA5), got(4096, 0xA5);
-      want[0] = got[0] = 0xB7; // bits already written before the start
-      int32_t wantPos = start, gotPos = start;
-      int16_t wantPred = 5, gotPred = 5;
+      std::vector<uint8_t> want(4096, 0xA5);
+      want[0] = 0xB7; // bits already written before the start
+      int32_t wantPos = start;
+      int16_t wantPred = 5;
       for (int i = 0; i < count; ++i)
         ippiEncodeHuffman_Direct_JPEG_16s1u(&run[64 * size_t(i)], want.data(), &wantPos, &wantPred,
                                             &dc, &ac);
-      ij::fast::EncodeBlocks(run.data(), count, got.data(), &gotPos, &gotPred, &dc, &ac);
-      ASSERT_EQ(wantPos, gotPos) << first << " " << start;
-      ASSERT_EQ(wantPred, gotPred);
-      // Everything up to and including the cleared byte after the position.
-      const size_t end = size_t(wantPos) / 8 + 1;
-      ASSERT_TRUE(std::equal(want.begin(), want.begin() + long(end), got.begin()))
-          << first << " " << start;
-      ASSERT_EQ(0xA5, got[end]) << "nothing written beyond the byte after the position";
+      for (int32_t path : VectorPaths()) {
+        std::vector<uint8_t> got(4096, 0xA5);
+        got[0] = 0xB7;
+        int32_t gotPos = start;
+        int16_t gotPred = 5;
+        (path == ij::kPathSse2 ? ij::fast::EncodeBlocks : ij::fast::EncodeBlocksAvx2)(
+            run.data(), count, got.data(), &gotPos, &gotPred, &dc, &ac);
+        ASSERT_EQ(wantPos, gotPos) << first << " " << start << " path " << path;
+        ASSERT_EQ(wantPred, gotPred);
+        // Everything up to and including the cleared byte after the position.
+        const size_t end = size_t(wantPos) / 8 + 1;
+        ASSERT_TRUE(std::equal(want.begin(), want.begin() + long(end), got.begin()))
+            << first << " " << start << " path " << path;
+        ASSERT_EQ(0xA5, got[end]) << "nothing written beyond the byte after the position";
+      }
     }
   }
 }
