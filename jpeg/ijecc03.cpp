@@ -167,22 +167,25 @@ inline V2 Combine(V2 x, V2 y, V2 z, int16_t a, int16_t b, int16_t c, int16_t d) 
   return _mm256_packs_epi32(_mm256_srai_epi32(lo, Shift), _mm256_srai_epi32(hi, Shift));
 }
 
-// Y = (306 R + 601 G + 117 B - 130560) >> 10; the constant rides on B's
-// partner lane as 255 x -512.
+// Y = (306 R + 601 G + 117 B - 130560) >> 10, from the same pairs (R, G)
+// and (B, 1) as the chroma below: -130560 is -32768 on the 1 lane and the
+// rest added in 32 bits.
 inline V2 Luma(const Planes &s) {
-  const V2 k255 = _mm256_set1_epi16(255);
-  const V2 kxy = Set32(306, 601), kz = Set32(117, -512);
-  const V2 lo = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(s.r, s.g), kxy),
-                                 _mm256_madd_epi16(_mm256_unpacklo_epi16(s.b, k255), kz));
-  const V2 hi = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(s.r, s.g), kxy),
-                                 _mm256_madd_epi16(_mm256_unpackhi_epi16(s.b, k255), kz));
-  return _mm256_packs_epi32(_mm256_srai_epi32(lo, 10), _mm256_srai_epi32(hi, 10));
+  const V2 one = _mm256_set1_epi16(1), rest = _mm256_set1_epi32(-130560 + 32768);
+  const V2 krg = Set32(306, 601), kb = Set32(117, -32768);
+  const V2 lo = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(s.r, s.g), krg),
+                                 _mm256_madd_epi16(_mm256_unpacklo_epi16(s.b, one), kb));
+  const V2 hi = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(s.r, s.g), krg),
+                                 _mm256_madd_epi16(_mm256_unpackhi_epi16(s.b, one), kb));
+  return _mm256_packs_epi32(_mm256_srai_epi32(_mm256_add_epi32(lo, rest), 10),
+                            _mm256_srai_epi32(_mm256_add_epi32(hi, rest), 10));
 }
 
 // Chroma of sums over 2^Shift pixels: Cb = (512 B - 173 R - 339 G + 512 <<
 // Shift) >> (10 + Shift), Cr = (512 R - 429 G - 83 B + 512 << Shift) >> ...
+// Both (and the luma) take the pairs (R, G) and (B, 1), built once.
 template <int Shift> inline V2 Cb(V2 b, V2 g, V2 r) {
-  return Combine<10 + Shift>(b, r, g, 512, -173, -339, int16_t(512 << Shift));
+  return Combine<10 + Shift>(r, g, b, -173, -339, 512, int16_t(512 << Shift));
 }
 template <int Shift> inline V2 Cr(V2 b, V2 g, V2 r) {
   return Combine<10 + Shift>(r, g, b, 512, -429, -83, int16_t(512 << Shift));

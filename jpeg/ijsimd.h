@@ -18,7 +18,7 @@
 // 2048) >> 12) and Quant ((y * r + 0x4000) >> 15, r unsigned).
 
 // An 8 x 8 transpose of 16-bit lanes (within each 128-bit half).
-template <class V> inline void Transpose8(V r[8]) {
+template <class V> __attribute__((always_inline)) inline void Transpose8(V r[8]) {
   const V a0 = Unpacklo16(r[0], r[1]), a1 = Unpackhi16(r[0], r[1]);
   const V a2 = Unpacklo16(r[2], r[3]), a3 = Unpackhi16(r[2], r[3]);
   const V a4 = Unpacklo16(r[4], r[5]), a5 = Unpackhi16(r[4], r[5]);
@@ -39,7 +39,7 @@ template <class V> inline void Transpose8(V r[8]) {
 
 // One 1-D pass over x[0] ... x[7] (sample k of every line in x[k]); the
 // outputs replace them.
-template <class V> inline void Pass(V x[8]) {
+template <class V> __attribute__((always_inline)) inline void Pass(V x[8]) {
   const V t0 = Add16(x[0], x[7]), t7 = Sub16(x[0], x[7]);
   const V t1 = Add16(x[1], x[6]), t6 = Sub16(x[1], x[6]);
   const V t2 = Add16(x[2], x[5]), t5 = Sub16(x[2], x[5]);
@@ -76,7 +76,7 @@ template <class V> inline void Pass(V x[8]) {
 
 // Rows of a block in, quantised rows out (natural order).  rt[u] holds the
 // reciprocals of output row u: lane j is recip[j * 8 + u].
-template <class V> inline void DctQuantRows(V r[8], const V rt[8]) {
+template <class V> __attribute__((always_inline)) inline void DctQuantRows(V r[8], const V rt[8]) {
   Transpose8(r);
   Pass(r);
   Transpose8(r);
