@@ -2,10 +2,12 @@
 # jpgcmd against libjpeg-turbo's cjpeg on the 4000 x 3000 picture of
 # jpeg_encode, as whole processes (reading the BMP, encoding, writing the
 # JPEG): wall time, best of RUNS, same quality and sampling, baseline,
-# integer DCT.  Run by hand: bench/jpgcmd_cjpeg.sh [BUILD_DIR] [RUNS]
+# integer DCT.  Run by hand: bench/jpgcmd_cjpeg.sh [BUILD_DIR] [RUNS]; JPGCMD=PROGRAM
+# times another jpgcmd (an older build, say) in place of BUILD_DIR's.
 set -u
 build=${1:-build}
 runs=${2:-5}
+jpgcmd=${JPGCMD:-$build/bin/jpgcmd}
 command -v cjpeg >/dev/null || { echo "cjpeg is missing (libjpeg-turbo-progs)"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -27,7 +29,7 @@ echo "4000 x 3000 BMP, wall time, best of $runs, $(nproc) processors"
 for sampling in 411 444; do
   [ $sampling = 411 ] && factors=2x2 || factors=1x1
   for q in 50 90; do
-    ours=$(best "$build/bin/jpgcmd" "$work/in.bmp" "$work/ours.jpg" -q=$q -s=$sampling) || exit 1
+    ours=$(best "$jpgcmd" "$work/in.bmp" "$work/ours.jpg" -q=$q -s=$sampling) || exit 1
     theirs=$(best cjpeg -baseline -dct int -quality $q -sample $factors \
       -outfile "$work/theirs.jpg" "$work/in.bmp") || exit 1
     printf "%s q%-3d jpgcmd %6.3f s  cjpeg %6.3f s  cjpeg/jpgcmd %.2f\n" $sampling $q \
