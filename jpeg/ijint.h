@@ -172,8 +172,8 @@ IJ_INTERNAL IjStatus EncodeGray(int16_t *const *blocks, IjStream *stream, IjEnco
 IJ_INTERNAL IjStatus Encode444(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
 IJ_INTERNAL IjStatus Encode422(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
 IJ_INTERNAL IjStatus Encode411(int16_t *const *blocks, IjStream *stream, IjEncoder *e);
-// count consecutive blocks of one component, coded as the portable
-// ippiEncodeHuffman_Direct_JPEG_16s1u codes them one after another.
+// Codes count consecutive blocks of one component as the portable
+// ippiEncodeHuffman_Direct_JPEG_16s1u does one after another (for tests).
 IJ_INTERNAL void EncodeBlocks(const int16_t *first, int32_t count, uint8_t *buffer,
                               int32_t *position, int16_t *dcPred, const IjHuffEncTable *dc,
                               const IjHuffEncTable *ac);
