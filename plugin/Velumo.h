@@ -5,11 +5,13 @@
 #include <stdint.h>
 
 #include "logo.h"
+#include "logo_formats.h"
 #include "tap.h"
 
 #define PROGRAM_NAME "Velumo V1.0"
 #define PROGRAM_VERSION "V1.0"
-#define LOGO_FILTER ".qtl32|.qsl32|.ibl32|.bll32|.qtl|.qsl|.ibl|.bll|.jpg|.png|.bmp"
+// The logo formats' extensions, from the table of formats.
+#define LOGO_FILTER LogoFilter()
 
 enum {
   MS_Inactive = 0,
@@ -61,6 +63,9 @@ inline const char *Lang(const char *german, const char *english) {
 // Debug setting on.  Only the format is interpreted, never the finished text.
 void WriteLog(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void WriteDebugLog(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// A program that runs the logo engine on its own (logoconv) takes the
+// finished lines here instead; null in the plug-in.
+extern void (*logSink)(const char *line);
 
 // ---- settings --------------------------------------------------------------
 void LoadSettings();

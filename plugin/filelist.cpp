@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "Velumo.h"
+#include "logo_formats.h"
 #include "tklib.h"
 
 constexpr int kMaxEntries = 4999;
@@ -284,9 +285,7 @@ static void AddLegends() {
   OSDMenuButtonAdd(2, 25, nullptr, "");
   snprintf(text, sizeof text, "[%2d/%2d] %s", pathcur + 1, int(pathcnt), currentDir);
   OSDMenuButtonAdd(2, 24, nullptr, text);
-  static const char *const kTargets[8] = {"BLL ",     "BLL32 ", "PNG ",   "BMP ",
-                                          "BMP+JPG ", "54x34 ", "36x22 ", "50x30 "};
-  for (int i = 0; i < 8; ++i) OSDMenuButtonAdd(3, dword(2 + i), nullptr, kTargets[i]);
+  for (const LogoTarget &t : kLogoTargets) OSDMenuButtonAdd(3, t.icon, nullptr, t.legend);
   OSDMenuButtonAdd(3, 46, nullptr, Lang("beenden ", "exit "));
 }
 

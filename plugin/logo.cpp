@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "Velumo.h"
+#include "logo_formats.h"
 #include "tklib.h"
 
 uint32_t logoW = 0, logoH = 0;
@@ -54,7 +55,7 @@ static uint32_t BigEndian32(const byte *b) {
   return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
 }
 
-static int32_t LoadRaw(const char *dir, const char *name) {
+int32_t LoadRawLogo(const char *dir, const char *name) {
   TAP_Hdd_ChangeDir(dir);
   TYPE_File *f = TAP_Hdd_Fopen(name);
   if (!f) {
@@ -93,8 +94,22 @@ static int32_t LoadRaw(const char *dir, const char *name) {
   return 1;
 }
 
-static const char *const kSuffixes[] = {".qtl32", ".qsl32", ".ibl32", ".bll32", ".qtl", ".qsl",
-                                        ".ibl",   ".bll",   ".jpg",   ".png",   ".bmp"};
+// The bitmap and PNG readers take the name in the current directory.
+static void LoadInDir(const char *dir, const char *name, const char *line) {
+  WriteLog("= Loaded channel logofile %s/%s\n", dir, name);
+  TAP_Hdd_ChangeDir(dir);
+  WriteDebugLog("%s", line);
+}
+
+int32_t LoadBmpLogo(const char *dir, const char *name) {
+  LoadInDir(dir, name, "< Loading channel logo (?1)\n");
+  return LoadBMP(name);
+}
+
+int32_t LoadPngLogo(const char *dir, const char *name) {
+  LoadInDir(dir, name, "< Loading channel logo (?2)\n");
+  return LoadPNG(name);
+}
 
 static int32_t Load(const char *dir, const char *name) {
   WriteDebugLog("> Loading channel logo\n");
@@ -106,27 +121,15 @@ static int32_t Load(const char *dir, const char *name) {
     return 0;
   }
   strcpy(file, name);
-  logoExt[0] = '\0';
-  for (const char *s : kSuffixes) {
-    if (StringEndsWith(file, s)) {
-      strcpy(logoExt, s);
-      break;
-    }
-  }
-  if (strcmp(logoExt, ".bmp") == 0 || strcmp(logoExt, ".png") == 0) {
-    const bool bmp = logoExt[1] == 'b';
-    WriteLog("= Loaded channel logofile %s/%s\n", dir, file);
-    TAP_Hdd_ChangeDir(dir);
-    WriteDebugLog(bmp ? "< Loading channel logo (?1)\n" : "< Loading channel logo (?2)\n");
-    return bmp ? LoadBMP(file) : LoadPNG(file);
-  }
-  if (strcmp(logoExt, ".jpg") == 0) return LoadJPG(dir, file);
-  if (!logoExt[0]) {
+  const LogoFormat *format = LogoFormatOf(file);
+  if (!format) {
     // Not a logo file: nothing is read, whatever its bytes are.
+    logoExt[0] = '\0';
     WriteDebugLog("< Loading channel logo (FALSE1)\n");
     return 0;
   }
-  return LoadRaw(dir, file);
+  strcpy(logoExt, format->ext);
+  return format->load(dir, file);
 }
 
 // A failed load leaves the picture that was there: what shows or saves the

@@ -23,7 +23,11 @@ extern uint32_t logoWnew, logoHnew;
 int32_t LoadChannelLogo(const char *dir, const char *name);
 int32_t LoadBMP(const char *name);
 int32_t LoadPNG(const char *name);
-// The ".jpg" branch of LoadChannelLogo.
+// The readers of LoadChannelLogo by format, each taking a file of the folder
+// dir; LoadJPG is the ".jpg" branch.
+int32_t LoadRawLogo(const char *dir, const char *name);
+int32_t LoadBmpLogo(const char *dir, const char *name);
+int32_t LoadPngLogo(const char *dir, const char *name);
 int32_t LoadJPG(const char *dir, const char *name);
 
 void Resize(const uint32_t *src, int32_t srcw, int32_t srch, uint32_t *dest, uint32_t *destw,
@@ -41,7 +45,6 @@ bool WriteRawLogo(TYPE_File *file, const char *ext);
 // Display (logo_display.cpp) and export (logo_save.cpp).
 uint8_t LogoAlphaBlend(uint32_t alpha, uint32_t fg, uint32_t bg);
 uint32_t LogoAlphaBlendRGB(uint32_t alpha, uint32_t fg, uint32_t bg);
-void SaveChannelLogo(uint32_t target, const char *dir, const char *name);
 // The file names a conversion writes (the BMP and the JPEG for target 4,
 // else one); false when the name does not fit the 128-byte buffers.
 bool ConversionTargets(uint32_t target, const char *name, char first[128], char second[128]);
@@ -52,8 +55,22 @@ enum : int32_t {
   kConvertIntoSource = 1,  // a target would be the source file itself
   kConvertNameTooLong = 2, // a target name would not fit
   kConvertNotAFile = 3,    // a folder, a link or a FIFO holds a target's name
+  kConvertLoadFailed = 4,  // the source could not be read as a logo
+  kConvertEmpty = 5,       // no rows or columns left at the logo's size
+  kConvertNoMemory = 6,    // the firmware heap had no room for the pixels
+  kConvertWriteFailed = 7, // a target could not be written completely
 };
 int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name);
+// Writes the logo image as target (see logo_formats.h) next to name in dir:
+// kConvertOk, a refusal, or why nothing (or not all) was written.
+int32_t SaveChannelLogo(uint32_t target, const char *dir, const char *name);
+// One whole conversion, as a number key on the file list makes it: loads
+// name from dir, resamples to the target's size (stretched, or with fit the
+// picture's proportions kept and centred on a transparent canvas), and
+// saves it into outDir (dir on the receiver).  The logo image holds the
+// result afterwards.
+int32_t ConvertLogo(uint32_t target, const char *dir, const char *name, const char *outDir,
+                    bool fit);
 // What the name file in the folder dir (an absolute disk path) is, without
 // following a link: ATTR_NORMAL, ATTR_FOLDER, kAttrOther (a link, a FIFO,
 // anything else) or 0 when nothing has that name.

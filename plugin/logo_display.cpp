@@ -22,8 +22,8 @@ uint32_t LogoAlphaBlendRGB(uint32_t alpha, uint32_t fg, uint32_t bg) {
 }
 
 static bool FromRawFile() {
-  return strcmp(logoExt, ".jpg") != 0 && strcmp(logoExt, ".png") != 0 &&
-         strcmp(logoExt, ".bmp") != 0;
+  const LogoFormat *format = LogoFormatOf(logoExt);
+  return !format || format->kind == kLogoRaw16 || format->kind == kLogoRaw32;
 }
 
 // The logo pixel's channels, with a bitmap's near black lifted to (8, 8, 8):
@@ -83,9 +83,8 @@ static void Detail(word region, int X, int Y) {
   }
   strcpy(buf, logoExt[0] == '.' ? logoExt + 1 : logoExt);
   UpperCase(buf);
-  int depth = 16;
-  if (StringEndsWith(logoExt, "32") || strcmp(logoExt, ".png") == 0) depth = 32;
-  if (strcmp(logoExt, ".jpg") == 0 || strcmp(logoExt, ".bmp") == 0) depth = 24;
+  const LogoFormat *format = LogoFormatOf(logoExt);
+  const int depth = format ? format->bits : 16;
   static char textBuffer[1024];
   snprintf(textBuffer, sizeof textBuffer,
            Lang("Verz.: %s\nDatei: %s\nAufl.: %2dx%2d\nTyp: %s, Farben: %d Bit\n",

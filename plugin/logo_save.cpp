@@ -7,15 +7,14 @@
 #include <unistd.h>
 
 #include "Velumo.h"
+#include "logo_formats.h"
 #include "pngcodec.h"
 #include "tklib.h"
 
-static const char *const kRawExt[8] = {"bll", "bll32", "png", "bmp", "bmp", "qtl", "qsl", "ibl"};
-
 // A source of more than 16 bits a pixel keeps them in QTL/QSL/IBL targets.
 static bool WideSource(const char *ext) {
-  return StringEndsWith(ext, "32") || StringEndsWith(ext, "bmp") || StringEndsWith(ext, "jpg") ||
-         StringEndsWith(ext, "png");
+  const LogoFormat *format = LogoFormatOf(ext);
+  return format && format->bits > 16;
 }
 
 // The name without its last extension, and that extension with its dot.
@@ -34,12 +33,13 @@ static bool Split(const char *name, char base[128], char ext[128]) {
 bool ConversionTargets(uint32_t target, const char *name, char first[128], char second[128]) {
   char base[128], ext[128];
   if (!Split(name, base, ext)) return false;
-  if (target > 7) target = 3;
+  if (target >= kLogoTargetCount) target = 3;
+  const LogoTarget &t = kLogoTargets[target];
   char out[8];
-  snprintf(out, sizeof out, "%s%s", kRawExt[target], target >= 5 && WideSource(ext) ? "32" : "");
+  snprintf(out, sizeof out, "%s%s", t.ext, t.widen && WideSource(ext) ? "32" : "");
   second[0] = '\0';
   if (snprintf(first, 128, "%s.%s", base, out) >= 128) return false;
-  if (target == 4 && snprintf(second, 128, "%s.%s", base, "jpg") >= 128) return false;
+  if (t.second && snprintf(second, 128, "%s.%s", base, t.second) >= 128) return false;
   return true;
 }
 
@@ -121,9 +121,9 @@ static bool Replace(const char *dir, const char *temporary, const char *file) {
   return false;
 }
 
-static void SaveRaw(const char *dir, const char *file, const char *ext) {
+static bool SaveRaw(const char *dir, const char *file, const char *ext) {
   char temporary[TAP_MAX_FILENAME];
-  if (!TAP_Hdd_ChangeDir(dir) || !TemporaryName(dir, file, temporary)) return;
+  if (!TAP_Hdd_ChangeDir(dir) || !TemporaryName(dir, file, temporary)) return false;
   bool written = false;
   if (TAP_Hdd_Create(temporary, ATTR_NORMAL)) {
     if (TYPE_File *f = TAP_Hdd_Fopen(temporary)) {
@@ -134,15 +134,16 @@ static void SaveRaw(const char *dir, const char *file, const char *ext) {
   if (!written) Discard(dir, temporary);
   if (!written || !Replace(dir, temporary, file)) {
     WriteLog("= Saving channel logofile %s/%s failed\n", dir, file);
-    return;
+    return false;
   }
   WriteLog("= Saved channel logofile %s/%s\n", dir, file);
+  return true;
 }
 
-static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const char *jpg) {
+static int32_t SaveBmp(bool jpeg, const char *dir, const char *bmp, const char *jpg) {
   const uint32_t row = (logoW * 3 + 3) / 4 * 4;
   byte *pixels = static_cast<byte *>(TAP_MemAlloc(row * logoH));
-  if (!pixels) return;
+  if (!pixels) return kConvertNoMemory;
   TAP_MemSet(pixels, 0, row * logoH);
   uint32_t index = 0;
   for (uint32_t y = 0; y < logoH; ++y) {
@@ -160,49 +161,64 @@ static void SaveBmp(uint32_t target, const char *dir, const char *bmp, const cha
     index = (index + 3) / 4 * 4;
   }
   char temporary[TAP_MAX_FILENAME];
+  int32_t result = kConvertWriteFailed;
   if (TAP_Hdd_ChangeDir(dir) && TemporaryName(dir, bmp, temporary)) {
     bool saved = SaveBitmap(temporary, int(logoW), int(logoH), pixels);
     if (!saved) Discard(dir, temporary);
     saved = saved && Replace(dir, temporary, bmp);
     WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, bmp, saved ? 1 : 0);
-    if (target == 4 && saved && TAP_Hdd_ChangeDir(dir) && TemporaryName(dir, jpg, temporary)) {
-      int rc = bmptojpg(bmp, temporary);
-      if (rc != 0) Discard(dir, temporary);
-      if (rc == 0 && !Replace(dir, temporary, jpg)) rc = -4;
-      WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, jpg, rc);
+    if (saved) result = kConvertOk;
+    if (jpeg && saved) {
+      result = kConvertWriteFailed;
+      if (TAP_Hdd_ChangeDir(dir) && TemporaryName(dir, jpg, temporary)) {
+        int rc = bmptojpg(bmp, temporary);
+        if (rc != 0) Discard(dir, temporary);
+        if (rc == 0 && !Replace(dir, temporary, jpg)) rc = -4;
+        WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, jpg, rc);
+        if (rc == 0) result = kConvertOk;
+      }
     }
   }
   TAP_MemFree(pixels);
+  return result;
 }
 
-void SaveChannelLogo(uint32_t target, const char *dir, const char *name) {
+int32_t SaveChannelLogo(uint32_t target, const char *dir, const char *name) {
   WriteDebugLog("> Saving channel logo\n");
-  if (target > 7) target = 3;
+  if (target >= kLogoTargetCount) target = 3;
   // The user's logo is never replaced by its own conversion, nor anything
   // but a plain file; the caller checks first, and nothing is written here
   // either.
-  if (!dir || ConversionRefusal(target, dir, name) != kConvertOk) return;
+  if (!dir) return kConvertWriteFailed;
+  if (const int32_t refusal = ConversionRefusal(target, dir, name)) return refusal;
   // An empty picture has no pixels to write (and no size beyond the image's
   // is ever read).
   if (logoW == 0 || logoH == 0 || logoW > kLogoMaxW || logoH > kLogoMaxH) {
     WriteLog("= Not converting %s/%s: empty logo\n", dir, name);
-    return;
+    return kConvertEmpty;
   }
   char first[128], second[128];
   ConversionTargets(target, name, first, second);
-  if (target == 2) {
+  switch (kLogoTargets[target].writer) {
+  case kWritePng: {
     char temporary[TAP_MAX_FILENAME];
-    if (TAP_Hdd_ChangeDir(dir) && TemporaryName(dir, first, temporary)) {
-      int rc = png_save(logoW, logoH, 8, 4, 6, logoData32, temporary);
-      if (rc != PNG_R_DONE) Discard(dir, temporary);
-      if (rc == PNG_R_DONE && !Replace(dir, temporary, first)) rc = PNG_R_FILE;
-      WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, first, rc);
-    }
-  } else if (target == 3 || target == 4) {
-    SaveBmp(target, dir, first, second);
+    if (!TAP_Hdd_ChangeDir(dir) || !TemporaryName(dir, first, temporary))
+      return kConvertWriteFailed;
+    int rc = png_save(logoW, logoH, 8, 4, 6, logoData32, temporary);
+    if (rc != PNG_R_DONE) Discard(dir, temporary);
+    if (rc == PNG_R_DONE && !Replace(dir, temporary, first)) rc = PNG_R_FILE;
+    WriteLog("= Saved channel logofile %s/%s RC %d\n", dir, first, rc);
+    return rc == PNG_R_DONE ? kConvertOk : kConvertWriteFailed;
+  }
+  case kWriteBmp:
+  case kWriteBmpJpg: {
+    const int32_t result = SaveBmp(kLogoTargets[target].writer == kWriteBmpJpg, dir, first, second);
     // Only the bitmap path ends with this line.
     WriteDebugLog("< Saving channel logo\n");
-  } else {
-    SaveRaw(dir, first, first);
+    return result;
+  }
+  case kWriteRaw:
+  default:
+    return SaveRaw(dir, first, first) ? kConvertOk : kConvertWriteFailed;
   }
 }

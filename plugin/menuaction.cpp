@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "Velumo.h"
+#include "logo_formats.h"
 #include "tklib.h"
 
 static void Status(const char *german, const char *english) {
@@ -35,31 +36,13 @@ static bool PlainName(const char *name) {
          strcmp(name, "..") != 0 && strlen(name) < sizeof logofile;
 }
 
-static const struct {
-  const char *german, *english;
-  uint32_t w, h;
-} kConversions[8] = {
-    {"Speichere als BLL ...", "Saving as BLL ...", 0, 0},
-    {"Speichere als BLL32 ...", "Saving as BLL32 ...", 0, 0},
-    {"Speichere als PNG ...", "Saving as PNG ...", 0, 0},
-    {"Speichere als BMP ...", "Saving as BMP ...", 0, 0},
-    {"Speichere als BMP+JPG ...", "Saving as BMP+JPG ...", 0, 0},
-    {"Speichere als 54x34 (QTL) ...", "Saving as 54x34 (QTL) ...", 54, 34},
-    {"Speichere als 36x22 (QSL) ...", "Saving as 36x22 (QSL) ...", 36, 22},
-    {"Speichere als 50x30 (IBL) ...", "Saving as 50x30 (IBL) ...", 50, 30},
-};
-
 static int32_t Convert(uint32_t target, const char *name) {
   WriteDebugLog("- pressed %d\n", int(target + 1));
-  const auto &c = kConversions[target];
-  Status(c.german, c.english);
+  const LogoTarget &t = kLogoTargets[target];
+  Status(t.german, t.english);
   if (!PlainName(name)) return Refresh();
   strcpy(logofile, name);
-  // The user's logo is never replaced by a copy of itself, reduced or lossy,
-  // and only a plain file is ever replaced.
-  switch (ConversionRefusal(target, currentDir, logofile)) {
-  case kConvertOk:
-    break;
+  switch (ConvertLogo(target, currentDir, logofile, currentDir, false)) {
   case kConvertIntoSource:
     Status("Ziel w\xE4re die Quelldatei selbst - nicht gespeichert",
            "The target would be the source file itself - not saved");
@@ -67,35 +50,17 @@ static int32_t Convert(uint32_t target, const char *name) {
   case kConvertNameTooLong:
     Status("Zielname zu lang - nicht gespeichert", "Target name too long - not saved");
     return 1;
-  default:
+  case kConvertNotAFile:
     Status("Ziel ist keine normale Datei - nicht gespeichert",
            "Target is not a plain file - not saved");
     return 1;
+  case kConvertEmpty:
+    Status("Leeres Logo - nicht gespeichert", "Empty logo - not saved");
+    return 1;
+  default:
+    // A logo that cannot be read or written shows in the refreshed list.
+    return Refresh();
   }
-  if (LoadChannelLogo(currentDir, logofile)) {
-    // A picture reduced to no rows or columns has no pixels to convert.
-    if (logoW == 0 || logoH == 0) {
-      WriteLog("= Not converting %s/%s: empty logo\n", currentDir, logofile);
-      Status("Leeres Logo - nicht gespeichert", "Empty logo - not saved");
-      return 1;
-    }
-    if (c.w) {
-      logoWnew = c.w;
-      logoHnew = c.h;
-      uint32_t *scaled = static_cast<uint32_t *>(TAP_MemAlloc(c.w * c.h * 4));
-      if (scaled) {
-        Resize(logoData32, int32_t(logoW), int32_t(logoH), scaled, &logoWnew, &logoHnew, 0);
-        logoW = logoWnew;
-        logoH = logoHnew;
-        TAP_MemCpy(logoData32, scaled, logoW * logoH * 4);
-        TAP_MemFree(scaled);
-        SaveChannelLogo(target, currentDir, logofile);
-      }
-    } else {
-      SaveChannelLogo(target, currentDir, logofile);
-    }
-  }
-  return Refresh();
 }
 
 static int32_t Open(const char *name, EntryKind kind) {
@@ -198,22 +163,14 @@ int32_t MenuAction(dword key) {
   snprintf(name, sizeof name, "%s", current ? current : "");
   const EntryKind kind = CurrentEntryKind();
   // The listed part of a longer name may be the name of some other file.
-  if (kind == kEntryCut &&
-      ((key >= RKEY_1 && key <= RKEY_8) || key == RKEY_Ok || key == RKEY_F4 || key == RKEY_White)) {
+  const int32_t target = LogoTargetOfKey(key);
+  if (kind == kEntryCut && (target >= 0 || key == RKEY_Ok || key == RKEY_F4 || key == RKEY_White)) {
     RefuseCutName(name);
     return 1;
   }
-  if (key >= RKEY_1 && key <= RKEY_9 && kind != kEntryFile) return 1;
+  if ((target >= 0 || key == RKEY_9) && kind != kEntryFile) return 1;
+  if (target >= 0) return Convert(uint32_t(target), name);
   switch (key) {
-  case RKEY_1:
-  case RKEY_2:
-  case RKEY_3:
-  case RKEY_4:
-  case RKEY_5:
-  case RKEY_6:
-  case RKEY_7:
-  case RKEY_8:
-    return Convert(uint32_t(key - RKEY_1), name);
   case RKEY_9:
     return Refresh();
   case RKEY_Ok:
