@@ -20,6 +20,10 @@ extern "C" {
  * missing, with /ProgramFiles in it) the receiver's disk.  Returns 1, or 0
  * with a message on standard error when the folder cannot be used. */
 int Sim_Init(const char *diskRoot);
+/* The same for a folder that exists, without creating anything in it: for
+ * desktop programs that run the plug-in's logo engine on the host's own
+ * folders ("/" makes disk paths host paths). */
+int Sim_UseFolder(const char *diskRoot);
 /* Unloads every plug-in and releases what the firmware holds. */
 void Sim_Shutdown(void);
 /* Host path of the disk root, without a trailing slash. */

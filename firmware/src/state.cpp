@@ -84,7 +84,7 @@ using namespace sim;
 
 // ---- simulator controls --------------------------------------------------
 
-extern "C" int Sim_Init(const char *diskRoot) {
+static int Init(const char *diskRoot, bool programFiles) {
   Sim_Shutdown();
   State &s = S();
   if (!diskRoot || !*diskRoot) {
@@ -116,7 +116,7 @@ extern "C" int Sim_Init(const char *diskRoot) {
   }
   s.root = strcmp(real, "/") == 0 ? "" : real;
   std::string pf = s.root + "/ProgramFiles";
-  if (mkdir(pf.c_str(), 0755) != 0 && errno != EEXIST) {
+  if (programFiles && mkdir(pf.c_str(), 0755) != 0 && errno != EEXIST) {
     fprintf(stderr, "tapsim: cannot create %s: %s\n", pf.c_str(), strerror(errno));
     return 0;
   }
@@ -125,6 +125,22 @@ extern "C" int Sim_Init(const char *diskRoot) {
   _curTapTask = 0;
   BindTask(0);
   return 1;
+}
+
+extern "C" int Sim_Init(const char *diskRoot) {
+  return Init(diskRoot, true);
+}
+
+// Init creates only what is missing: a folder that is there is taken as it
+// is.
+extern "C" int Sim_UseFolder(const char *diskRoot) {
+  struct stat st;
+  if (diskRoot && *diskRoot && (stat(diskRoot, &st) != 0 || !S_ISDIR(st.st_mode))) {
+    Sim_Shutdown();
+    fprintf(stderr, "tapsim: disk %s is not a folder\n", diskRoot);
+    return 0;
+  }
+  return Init(diskRoot, false);
 }
 
 extern "C" const char *Sim_DiskRoot(void) {
