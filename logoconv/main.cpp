@@ -12,6 +12,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -88,6 +89,7 @@ std::vector<Job> jobs;
 Board *board = nullptr;
 Result *results = nullptr;
 volatile sig_atomic_t interrupts = 0;
+pid_t driver = 0;
 
 void OnInterrupt(int) {
   ++interrupts;
@@ -236,6 +238,9 @@ Result Convert(const Job &j) {
   // An interrupt lets the file in hand be finished: the driver says stop.
   signal(SIGINT, SIG_IGN);
   signal(SIGTERM, SIG_IGN);
+  // A driver killed outright takes its workers with it.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != driver) _exit(3);
   if (!Sim_UseFolder("/")) _exit(3);
   logSink = Discard;
   while (!__atomic_load_n(&board->stop, __ATOMIC_SEQ_CST)) {
@@ -285,6 +290,7 @@ bool Run(int workers) {
   results = reinterpret_cast<Result *>(board + 1);
   for (int32_t &c : board->current) c = -1;
   fflush(nullptr);
+  driver = getpid();
   std::vector<pid_t> pids;
   for (int w = 0; w < workers; ++w) {
     const pid_t pid = fork();
