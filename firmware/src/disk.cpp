@@ -107,6 +107,11 @@ bool ResolveDiskPath(const std::string &cwd, const char *name, std::string &out)
 bool HostPathOf(const std::string &diskPath, std::string &out) {
   const std::string &root = S().root;
   std::string host = diskPath == "/" ? (root.empty() ? "/" : root) : root + diskPath;
+  // The host's own root as the disk (logoconv) has no outside to guard.
+  if (root.empty()) {
+    out = host;
+    return true;
+  }
   // The longest part of the path that exists must really lie inside the disk;
   // a symbolic link may lead anywhere, and one that dangles is refused too.
   std::string probe = host;
