@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -128,8 +129,12 @@ struct Failure {
 };
 std::vector<Failure> early; // arguments that give no job
 
+// A file named twice (itself and in its folder) is converted once.
+std::set<std::string> sources;
+
 void AddJob(const std::string &dir, const std::string &name, const std::string &outDir,
             const std::string &shown) {
+  if (!sources.insert(Join(dir, name) + '\n' + outDir).second) return;
   Job j;
   j.dir = dir;
   j.name = name;
@@ -314,7 +319,7 @@ bool Run(int workers) {
       --running;
       // A worker that died leaves the job it held unfinished.
       const int32_t held = board->current[w];
-      if (held >= 0 && results[held].outcome == kPending) {
+      if (held >= 0 && results[held].outcome == kPending && !killed) {
         results[held].outcome = kFailed;
         results[held].code = -1;
         __atomic_fetch_add(&board->done, 1u, __ATOMIC_SEQ_CST);

@@ -132,6 +132,9 @@ run -r -o "$work/c/out" bll32 "$work/c"
 check "  and never reads its own output folder" has "converted 2, skipped 0" "$out"
 run qtl "$work/c"
 check "without -r the folders below are left out" has "converted 1, skipped 0" "$out"
+rm "$work/c/one.qtl"
+run qtl "$work/c" "$work/c/one.bll" "$work/c/../c/one.bll"
+check "a file named more than once is converted once" has "converted 1, skipped 0, failed 0" "$out"
 
 # ---- parallel runs give the bytes of a serial one -----------------------------
 mkdir -p "$work/set"
