@@ -175,7 +175,7 @@ void Walk(const std::string &dir, const std::string &outDir, const std::string &
          outputReal);
 }
 
-bool Collect(const std::vector<std::string> &paths) {
+void Collect(const std::vector<std::string> &paths) {
   const std::string outputReal = opt.output.empty() ? "" : RealPath(opt.output);
   for (const std::string &p : paths) {
     struct stat st;
@@ -199,7 +199,6 @@ bool Collect(const std::vector<std::string> &paths) {
     }
     AddJob(dir, name, opt.output.empty() ? dir : opt.output, p);
   }
-  return true;
 }
 
 // Two sources with the same name but for the extension give the same
@@ -467,14 +466,21 @@ int main(int argc, char **argv) {
       fprintf(stderr, "logoconv: cannot create %s: %s\n", opt.output.c_str(), strerror(errno));
       return 1;
     }
+    // The engine takes absolute folders only; a dry run's output folder may
+    // not be there yet.
     const std::string real = RealPath(opt.output);
-    if (!real.empty()) opt.output = real;
+    char cwd[PATH_MAX];
+    if (!real.empty())
+      opt.output = real;
+    else if (opt.output[0] != '/' && getcwd(cwd, sizeof cwd))
+      opt.output = Join(cwd, opt.output);
   }
   Collect(rest);
   Plan();
+  std::set<std::string> made;
   if (!opt.output.empty() && !opt.dryRun)
     for (const Job &j : jobs)
-      if (!MakeDirs(j.outDir)) {
+      if (made.insert(j.outDir).second && !MakeDirs(j.outDir)) {
         fprintf(stderr, "logoconv: cannot create %s: %s\n", j.outDir.c_str(), strerror(errno));
         return 1;
       }

@@ -5,6 +5,7 @@
 # usage: cli.sh LOGOCONV LOGOSET
 logoconv=${1:?usage: cli.sh LOGOCONV LOGOSET}
 logoset=${2:?usage: cli.sh LOGOCONV LOGOSET}
+logoconv=$(realpath "$logoconv")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -125,6 +126,9 @@ check "--dry-run says what it would do" [ "$rc" = 0 ]
 check "  in a summary" has "would convert 2, skip 0, fail 0" "$out"
 check "  and file by file" has "sub/deeper/two.bll -> $work/c/out/sub/deeper/two.ibl" "$out"
 check "  and writes nothing" [ ! -e "$work/c/out" ]
+(cd "$work/c" && "$logoconv" -n -o new ibl one.bll) >"$work/out" 2>&1
+check "  also into a relative output folder not there yet" grep -q "one.bll -> $work/c/new/one.ibl" "$work/out"
+check "  which it does not create" [ ! -e "$work/c/new" ]
 run -r -o "$work/c/out" ibl "$work/c"
 check "-o mirrors the tree" bash -c '[ -f "'"$work/c/out/one.ibl"'" ] && [ -f "'"$work/c/out/sub/deeper/two.ibl"'" ]'
 check "  and writes nothing beside the sources" bash -c '[ ! -e "'"$work/c/one.ibl"'" ] && [ ! -e "'"$work/c/sub/deeper/two.ibl"'" ]'
