@@ -115,7 +115,7 @@ std::string Bmp(const Logo &l) {
     for (int i = 0; i < n; ++i) s += char(i < 4 ? v >> (8 * i) : 0);
   };
   le(54 + size, 4), le(0, 4), le(54, 4), le(40, 4), le(uint32_t(l.w), 4), le(uint32_t(l.h), 4);
-  le(1, 2), le(24, 2), le(0, 4), le(size, 4), le(0, 4), le(0, 4), le(0, 4), le(0, 4);
+  le(1, 2), le(24, 2), le(0, 4), le(size, 4), le(0, 16);
   for (int y = l.h - 1; y >= 0; --y) {
     for (int x = 0; x < l.w; ++x) {
       const uint32_t v = l.px[size_t(y) * l.w + x];
