@@ -379,9 +379,8 @@ std::string Targets(const Job &j) {
 
 int ListFormats() {
   printf("Formats read (by extension):\n");
-  static const char *const kKinds[] = {"16-bit raw logo", "32-bit raw logo", "PNG", "BMP", "JPEG"};
   for (const LogoFormat &f : kLogoFormats)
-    printf("  %-7s %-16s %2d bit\n", f.ext, kKinds[f.kind], f.bits);
+    printf("  %-7s %-16s %2d bit\n", f.ext, f.description, f.bits);
   printf("\nTargets (TARGET, plug-in key, extension, size):\n");
   for (uint32_t i = 0; i < kLogoTargetCount; ++i) {
     const LogoTarget &t = kLogoTargets[i];

@@ -7,16 +7,22 @@
 #include "logo.h"
 #include "tklib.h"
 
-const LogoFormat kLogoFormats[kLogoFormatCount] = {
-    {".qtl32", kLogoRaw32, 32, LoadRawLogo}, {".qsl32", kLogoRaw32, 32, LoadRawLogo},
-    {".ibl32", kLogoRaw32, 32, LoadRawLogo}, {".bll32", kLogoRaw32, 32, LoadRawLogo},
-    {".qtl", kLogoRaw16, 16, LoadRawLogo},   {".qsl", kLogoRaw16, 16, LoadRawLogo},
-    {".ibl", kLogoRaw16, 16, LoadRawLogo},   {".bll", kLogoRaw16, 16, LoadRawLogo},
-    {".jpg", kLogoJpg, 24, LoadJPG},         {".png", kLogoPng, 32, LoadPngLogo},
-    {".bmp", kLogoBmp, 24, LoadBmpLogo},
+constexpr LogoFormat kLogoFormats[kLogoFormatCount] = {
+    {".qtl32", kLogoRaw32, 32, "32-bit raw logo", LoadRawLogo},
+    {".qsl32", kLogoRaw32, 32, "32-bit raw logo", LoadRawLogo},
+    {".ibl32", kLogoRaw32, 32, "32-bit raw logo", LoadRawLogo},
+    {".bll32", kLogoRaw32, 32, "32-bit raw logo", LoadRawLogo},
+    {".qtl", kLogoRaw16, 16, "16-bit raw logo", LoadRawLogo},
+    {".qsl", kLogoRaw16, 16, "16-bit raw logo", LoadRawLogo},
+    {".ibl", kLogoRaw16, 16, "16-bit raw logo", LoadRawLogo},
+    {".bll", kLogoRaw16, 16, "16-bit raw logo", LoadRawLogo},
+    {".jpg", kLogoJpg, 24, "JPEG", LoadJPG},
+    {".png", kLogoPng, 32, "PNG", LoadPngLogo},
+    {".bmp", kLogoBmp, 24, "BMP", LoadBmpLogo},
 };
+static_assert(kLogoFormats[kLogoFormatCount - 1].ext, "a row of the formats is missing");
 
-const LogoTarget kLogoTargets[kLogoTargetCount] = {
+constexpr LogoTarget kLogoTargets[kLogoTargetCount] = {
     {"bll", RKEY_1, 2, "bll", false, nullptr, 0, 0, kWriteRaw, "BLL ", "Speichere als BLL ...",
      "Saving as BLL ..."},
     {"bll32", RKEY_2, 3, "bll32", false, nullptr, 0, 0, kWriteRaw, "BLL32 ",
@@ -55,6 +61,8 @@ const char *LogoFilter() {
   }
   return filter;
 }
+
+static_assert(kLogoTargets[kLogoTargetCount - 1].ext, "a row of the targets is missing");
 
 int32_t LogoTargetOfKey(dword key) {
   for (uint32_t i = 0; i < kLogoTargetCount; ++i)

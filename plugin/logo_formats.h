@@ -15,13 +15,16 @@ struct LogoFormat {
   const char *ext; // with its dot, as the file list's filter has it: ".qtl32"
   LogoKind kind;
   uint8_t bits; // colour depth a pixel of the file holds
+  const char *description;
   // Reads the file name in the folder dir into the logo image; 1 on success.
   int32_t (*load)(const char *dir, const char *name);
 };
 
-// The order is the one the suffixes are tested in (and the filter's).
-extern const LogoFormat kLogoFormats[11];
+// The order is the one the suffixes are tested in (and the filter's).  A
+// new row also counts here; the table's definition checks that every row
+// is filled.
 constexpr int kLogoFormatCount = 11;
+extern const LogoFormat kLogoFormats[kLogoFormatCount];
 
 // The format whose extension name ends in, or null.
 const LogoFormat *LogoFormatOf(const char *name);
@@ -44,7 +47,8 @@ struct LogoTarget {
   const char *german, *english; // status line while it is saved
 };
 
-// The index is the target number SaveChannelLogo takes.
+// The index is the target number SaveChannelLogo takes.  A new row also
+// counts here.
 constexpr uint32_t kLogoTargetCount = 8;
 extern const LogoTarget kLogoTargets[kLogoTargetCount];
 
