@@ -219,12 +219,22 @@ void Plan() {
   }
 }
 
+// The engine looks at a target through the receiver's device path of the
+// disk ("/mnt/hd" + folder + name, with room for a temporary suffix) in a
+// buffer of this size; a deeper target is failed here with its own reason.
+constexpr size_t kEnginePath = 8 + 2 * TAP_MAX_FILENAME;
+constexpr int32_t kPathTooLong = -2;
+
 Result Convert(const Job &j) {
   if (j.sameAs >= 0) return {kSkipSameTarget, 0};
   const bool ownName = j.dir == j.outDir && (j.first == j.name || j.second == j.name);
+  if (!ownName && 7 + j.outDir.size() + 1 + j.first.size() + 3 >= kEnginePath)
+    return {kFailed, kPathTooLong};
   if (!ownName && !opt.force) {
-    for (const std::string *t : {&j.first, &j.second})
-      if (!t->empty() && TargetAttr(j.outDir.c_str(), t->c_str()) != 0) return {kSkipExists, 0};
+    for (const std::string *t : {&j.first, &j.second}) {
+      struct stat st;
+      if (!t->empty() && lstat(Join(j.outDir, *t).c_str(), &st) == 0) return {kSkipExists, 0};
+    }
   }
   int32_t code;
   if (opt.dryRun) {
@@ -346,6 +356,8 @@ const char *Reason(const Result &r) {
   switch (r.code) {
   case -1:
     return "the worker converting it ended abnormally";
+  case kPathTooLong:
+    return "the target's folder path is too long (at most about 500 characters)";
   case kConvertNameTooLong:
     return "the target's name would be longer than 127 characters";
   case kConvertNotAFile:

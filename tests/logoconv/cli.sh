@@ -104,6 +104,13 @@ raw16 "$work/a/thin.bll" 1000 10 '\x80\x01'
 run bll32 "$work/a/thin.bll"
 check "a logo reduced to no rows fails" bash -c '[ '$rc' = 1 ] && grep -q "thin.bll: no rows or columns left" "'"$work/err"'"'
 rm "$work/a/thin.bll" "$work/a/notes.txt"
+deep=$work/d/$(printf 'f%.0s' {1..200})/$(printf 'g%.0s' {1..200})/$(printf 'h%.0s' {1..100})
+mkdir -p "$deep"
+cp "$work/a/red.bll" "$deep/x.bll"
+run -r png "$work/d"
+check "a target deeper than the engine takes fails with its reason" bash -c '[ '$rc' = 1 ] && grep -q "x.bll: the target.s folder path is too long" "'"$work/err"'"'
+run -o "$work/d" png "$deep/x.bll"
+check "  and the same source converts into a shallower folder" [ "$rc" = 0 -a -f "$work/d/x.png" ]
 
 # ---- two sources, one target -------------------------------------------------
 mkdir -p "$work/b"
