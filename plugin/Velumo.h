@@ -8,8 +8,9 @@
 #include "logo_formats.h"
 #include "tap.h"
 
-#define PROGRAM_NAME "Velumo V1.0"
-#define PROGRAM_VERSION "V1.0"
+// The version is the project's (CMakeLists.txt), "1.0" gives "V1.0".
+#define PROGRAM_VERSION "V" VELUMO_VERSION
+#define PROGRAM_NAME "Velumo " PROGRAM_VERSION
 // The logo formats' extensions, from the table of formats.
 #define LOGO_FILTER LogoFilter()
 

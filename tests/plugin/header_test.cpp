@@ -42,8 +42,9 @@ TEST_F(Header, SectionsByteForByte) {
   std::string header("TFAPMIPS\x10\0\0\0", 12);
   EXPECT_EQ(Padded(header, 32), Section("._tap_header"));
   EXPECT_EQ(std::string("\x27\xFE\xAF\x81", 4), Section("._tap_id"));
-  EXPECT_EQ(Padded("Velumo V1.0", 64), Section("._tap_program_name"));
-  EXPECT_EQ(Padded("V1.0", 64), Section("._tap_program_version"));
+  // The project's version, "V" and the number, as jpgcmd and tapsim show it.
+  EXPECT_EQ(Padded("Velumo V" VELUMO_VERSION, 64), Section("._tap_program_name"));
+  EXPECT_EQ(Padded("V" VELUMO_VERSION, 64), Section("._tap_program_version"));
   EXPECT_EQ(Padded("A tap for viewing and converting channel logos", 128),
             Section("._tap_description"));
   const std::string &author = Section("._tap_author_name");
