@@ -21,6 +21,16 @@ const char kNoSource[] = "Source file cannot be read! ";
 const char kNoTarget[] = "Destination file cannot be created! ";
 const char kReadError[] = "Source file read error.";
 const char kWriteError[] = "Destination file write error.";
+const char kHelp[] =
+    "usage: jpgcmd SOURCE.bmp TARGET.jpg [-q=N] [-i=N] [-s=N] [-m=N] [-d=N]\n"
+    "Converts an uncompressed 8-bit (grey) or 24-bit BMP file into a baseline JPEG file.\n"
+    "\n"
+    "  -q=N  quality 1 ... 100 (default 50)\n"
+    "  -i=N  restart interval in MCUs, 0 for none (default 0)\n"
+    "  -s=N  sampling 411, 422 or 444 (default 411)\n"
+    "  -m=N  0 or 1, both baseline (default 0)\n"
+    "  -d=N  0 ... 3, no effect (default 0)\n"
+    "  --help, --version\n";
 
 // The last three letters name the kind of a file, in either case.
 bool EndsIn(const char *name, const char *suffix) {
@@ -197,6 +207,15 @@ int Fail(const char *message, FILE *in, Output *out, const char *target, DibImag
 } // namespace
 
 int main(int argc, char **argv) {
+  // Alone, these two are not a file name.
+  if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+    fputs(kHelp, stdout);
+    return 0;
+  }
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    puts("jpgcmd (Velumo) " VELUMO_VERSION);
+    return 0;
+  }
   if (argc < 3) {
     puts(kUsage);
     return 1;

@@ -41,6 +41,7 @@ const char kUsage[] =
     "                           the screen, a remote control, the log and the heap, on\n"
     "                           127.0.0.1 unless ADDR is given (port 0: any free port)\n"
     "  --help                   this text\n"
+    "  --version                the version of tapsim\n"
     "\n"
     "Script lines: key NAME|CODE, char CODE, idle [N], stop, shot FILE.png; '#' starts a "
     "comment.\n"
@@ -104,7 +105,8 @@ int main(int argc, char **argv) {
     kFailAllocAbove,
     kFailWriteAfter,
     kServe,
-    kHelp
+    kHelp,
+    kVersion
   };
   static const option options[] = {
       {"disk", required_argument, nullptr, kDisk},
@@ -121,6 +123,7 @@ int main(int argc, char **argv) {
       {"fail-write-after", required_argument, nullptr, kFailWriteAfter},
       {"serve", required_argument, nullptr, kServe},
       {"help", no_argument, nullptr, kHelp},
+      {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
   };
   std::string disk, scriptPath, shots = ".", clock;
@@ -189,6 +192,9 @@ int main(int argc, char **argv) {
       break;
     case kHelp:
       fputs(kUsage, stdout);
+      return 0;
+    case kVersion:
+      puts("tapsim (Velumo) " VELUMO_VERSION);
       return 0;
     default:
       return Usage(std::string("unknown or incomplete option '") + argv[optind - 1] + "'");

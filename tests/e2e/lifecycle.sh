@@ -104,5 +104,10 @@ rc=$?
 err=$(cat "$work/o")
 check "help: exit 0" test "$rc" = 0
 check "help: shows the script language" has "key NAME|CODE" "$err"
+check "help: lists --version" has "--version" "$err"
+$emu "$tapsim" --version >"$work/o" 2>&1
+rc=$?
+check "version: exit 0" test "$rc" = 0
+check "version: one line with the version" grep -qxE 'tapsim \(Velumo\) [0-9]+\.[0-9]+(\.[0-9]+)?' "$work/o"
 
 finish lifecycle

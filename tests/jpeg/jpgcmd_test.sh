@@ -166,6 +166,18 @@ check "no names: message" test "$out" = $'Command Error 1!\n'
 check "no names: exit 1" test "$rc" = 1
 conv a.bmp
 check "one name: message" test "$out" = $'Command Error 1!\n'
+# Alone, --help and --version answer; beside another name they are files.
+conv --help
+check "--help: exit 0" test "$rc" = 0
+check "--help: usage first" grep -qx 'usage: jpgcmd SOURCE.bmp TARGET.jpg .*' <(head -n1 "$work/stdout")
+for o in -q=N -i=N -s=N -m=N -d=N; do check "--help: $o" grep -q -- "^  $o " "$work/stdout"; done
+conv --version
+check "--version: exit 0" test "$rc" = 0
+check "--version: one line with the version" test "$(wc -l <"$work/stdout")" = 1
+check "--version: names the version" grep -qxE 'jpgcmd \(Velumo\) [0-9]+\.[0-9]+(\.[0-9]+)?' "$work/stdout"
+conv --help out.jpg
+check "--help beside a target: a source that cannot be read" test "$out" = $'Source file cannot be read! \n'
+check "--help beside a target: exit 1, nothing written" test "$rc" = 1 -a ! -e out.jpg
 cp default.jpg b.jpg
 conv b.jpg new.bmp -q=0
 check "JPEG to BMP: option read, then Command Error 2" test "$out" = $'-q error, using defualt value (50).\nCommand Error 2!\n'
