@@ -4,7 +4,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build build-mips test test-native test-mips test-asan demo fuzz format clean generate \
-  bench-receiver run
+  bench-receiver run package
 
 all: build
 
@@ -47,6 +47,13 @@ test-asan: deps build-asan/build.ninja
 bench-receiver: deps build/build.ninja build-mips
 	cmake --build build -j $(JOBS) --target meter
 	bash bench/receiver/bench.sh build/bin/meter.so build-mips
+
+# The receiver's velumo-VERSION-receiver.tar.gz (in build-mips/) and the
+# desktop's Debian package velumo_VERSION_ARCH.deb (in build/).
+package: build build-mips
+	cmake --build build-mips -j $(JOBS) --target receiver_package
+	cmake --build build -j $(JOBS) --target deb
+	@ls -1 build-mips/velumo-*-receiver.tar.gz build/velumo_*.deb
 
 demo: build
 	bash tools/demo.sh build
