@@ -19,7 +19,9 @@ endfunction()
 # would need both rebuilt.
 function(velumo_plugin_abi target)
   target_link_options(${target} PRIVATE -Wl,--version-script=${VELUMO_ABI_DIR}/Velumo.map)
-  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${VELUMO_ABI_DIR}/Velumo.map)
+  # A changed rule or list checks the plug-in again.
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${VELUMO_ABI_DIR}/Velumo.map
+    ${VELUMO_ABI_DIR}/libc.list ${VELUMO_ABI_DIR}/abicheck.sh)
   set(check bash ${VELUMO_ABI_DIR}/abicheck.sh -m ${VELUMO_ABI_DIR}/Velumo.map
     -v ${PROJECT_VERSION})
   if(CMAKE_CROSSCOMPILING)
