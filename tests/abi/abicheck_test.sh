@@ -75,6 +75,8 @@ if [ "$mode" = receiver ]; then
     fails libc receiver_check "needs libc.so.6" "imports the versioned symbol dlopen@"
   build runpath "${receiver_link[@]}" -Wl,-rpath,/opt/lib &&
     fails runpath receiver_check "has a library search path: /opt/lib"
+  build rpath "${receiver_link[@]}" -Wl,--disable-new-dtags,-rpath,/opt/old &&
+    fails rpath receiver_check "has a library search path: /opt/old"
   build no_libtap -nostdlib -Wl,--version-script="$abi/Velumo.map" &&
     fails no_libtap receiver_check "does not need libtap.so"
   build extra_import "${receiver_link[@]}" -DEXTRA_IMPORT &&
