@@ -30,7 +30,7 @@ endif()
 install(TARGETS tapsim RUNTIME DESTINATION bin COMPONENT desktop)
 set_target_properties(tapsim PROPERTIES INSTALL_RPATH "\$ORIGIN/../lib/velumo")
 install(TARGETS tap Velumo LIBRARY DESTINATION lib/velumo COMPONENT desktop)
-file(GLOB _man ${CMAKE_SOURCE_DIR}/docs/man/*.1)
+file(GLOB _man CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/*.1)
 install(FILES ${_man} DESTINATION share/man/man1 COMPONENT desktop)
 
 # The sample disk, drawn by mksample.
