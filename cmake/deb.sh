@@ -38,8 +38,9 @@ Section: graphics
 Priority: optional
 Description: channel logo plug-in for TMS receivers: desktop tools and simulator
  Velumo is a plug-in for TMS receivers that browses and converts channel
- logos.  This package holds its desktop side: jpgcmd, a BMP to JPEG
- converter; the ijenc JPEG encoder library (libijenc.a, ijenc.h and the
+ logos.  This package holds its desktop side: logoconv, which converts
+ logo files and folders into the receiver's formats with the plug-in's own
+ code; jpgcmd, a BMP to JPEG converter; the ijenc JPEG encoder library (libijenc.a, ijenc.h and the
  pkg-config file ijenc); tapsim, a stand-in of the receiver's firmware, with
  the plug-in built for this computer in /usr/lib/velumo and a sample disk of
  logos in /usr/share/velumo/disk.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The desktop package: deb.sh makes it from the build, dpkg -x unpacks it into
-# a scratch root, and there jpgcmd answers --help, tapsim runs the packaged
-# plug-in on a copy of the packaged sample disk, and pkg-config's flags for
-# ijenc build the example program, which writes a JPEG.
+# a scratch root, and there jpgcmd answers --help, logoconv converts a logo,
+# tapsim runs the packaged plug-in on a copy of the packaged sample disk, and
+# pkg-config's flags for ijenc build the example program, which writes a JPEG.
 # usage: deb_test.sh BUILD_DIR VERSION EXAMPLE.c DEB_SH
 set -u
 build=$1 version=$2 example=$3 debsh=$4
@@ -36,8 +36,8 @@ done
 
 root=$work/root
 dpkg -x "$deb" "$root"
-for f in bin/jpgcmd bin/tapsim lib/velumo/libtap.so lib/velumo/Velumo.so lib/libijenc.a \
-  include/ijenc.h lib/pkgconfig/ijenc.pc share/man/man1/jpgcmd.1 share/man/man1/tapsim.1 \
+for f in bin/jpgcmd bin/tapsim bin/logoconv lib/velumo/libtap.so lib/velumo/Velumo.so lib/libijenc.a \
+  include/ijenc.h lib/pkgconfig/ijenc.pc share/man/man1/jpgcmd.1 share/man/man1/tapsim.1 share/man/man1/logoconv.1 \
   share/velumo/disk/ProgramFiles; do
   check "contains /usr/$f" test -e "$root/usr/$f"
 done
@@ -49,6 +49,13 @@ check "the man pages read" man -l "$root/usr/share/man/man1/tapsim.1" >/dev/null
 check "jpgcmd --help: exit 0" test $? = 0
 check "jpgcmd --help: usage" grep -q '^usage: jpgcmd ' "$work/help"
 check "jpgcmd --version: $version" test "$("$root/usr/bin/jpgcmd" --version)" = "jpgcmd (Velumo) $version"
+
+# logoconv on a copy of one packaged logo.
+mkdir -p "$work/conv"
+cp "$(find "$root/usr/share/velumo/disk" -name '*.qtl' | head -1)" "$work/conv/logo.qtl"
+"$root/usr/bin/logoconv" bll "$work/conv" >"$work/conv.out" 2>&1
+check "logoconv: exit 0 ($(cat "$work/conv.out"))" test $? = 0
+check "logoconv: the BLL written" test -s "$work/conv/logo.bll"
 
 # tapsim with the packaged plug-in, found through its own run path, on a copy
 # of the sample disk (the packaged one is read-only once installed).
