@@ -8,6 +8,10 @@
 #include <string.h>
 #include <zlib.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 int32_t tapprint = 0;
 
 namespace {
@@ -101,11 +105,93 @@ void png_end_inflate(png_image *png) {
   png->zstream = nullptr;
 }
 
-int Paeth(int a, int b, int c) {
-  const int p = a + b - c;
-  const int pa = p > a ? p - a : a - p, pb = p > b ? p - b : b - p, pc = p > c ? p - c : c - p;
-  if (pa <= pb && pa <= pc) return a;
-  return pc < pb ? c : b;
+#if defined(__SSE2__)
+// Paeth on pixels of four bytes, a pixel a step in 16-bit lanes: the same
+// choices as the byte loop below, about four times fewer instructions.
+void Paeth4(const byte *row, byte *o, const byte *above, uint32_t stride) {
+  auto load = [](const byte *p) {
+    int32_t v;
+    memcpy(&v, p, 4);
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), _mm_setzero_si128());
+  };
+  auto magnitude = [](__m128i v) {
+    return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+  };
+  const __m128i low = _mm_set1_epi16(0xFF);
+  __m128i a = load(o), c = load(above);
+  for (uint32_t i = 4; i + 4 <= stride; i += 4) {
+    const __m128i b = load(above + i);
+    const __m128i bc = _mm_sub_epi16(b, c), ac = _mm_sub_epi16(a, c);
+    const __m128i pa = magnitude(bc), pb = magnitude(ac), pc = magnitude(_mm_add_epi16(bc, ac));
+    // Not a: pa > pb or pa > pc; then b unless pb > pc.
+    const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+    const __m128i notB = _mm_cmpgt_epi16(pb, pc);
+    const __m128i bOrC = _mm_or_si128(_mm_andnot_si128(notB, b), _mm_and_si128(notB, c));
+    const __m128i predicted = _mm_or_si128(_mm_andnot_si128(notA, a), _mm_and_si128(notA, bOrC));
+    a = _mm_and_si128(_mm_add_epi16(load(row + i), predicted), low);
+    const int32_t out = _mm_cvtsi128_si32(_mm_packus_epi16(a, a));
+    memcpy(o + i, &out, 4);
+    c = b;
+  }
+}
+#endif
+
+// One row's filter undone into o.  The first pixel (no left neighbour) and
+// the first row (no row above: zeros) are taken apart from the inner loops,
+// which then run without a test a byte; logo sets are thousands of
+// pictures, nearly all of whose time goes here and into zlib.
+bool UnfilterRow(byte type, const byte *row, byte *o, const byte *above, uint32_t stride,
+                 uint32_t bpp) {
+  const uint32_t first = bpp < stride ? bpp : stride;
+  switch (type) {
+  case 0:
+    TAP_MemCpy(o, row, stride);
+    return true;
+  case 1: // Sub
+    for (uint32_t i = 0; i < first; ++i) o[i] = row[i];
+    for (uint32_t i = first; i < stride; ++i) o[i] = byte(row[i] + o[i - bpp]);
+    return true;
+  case 2: // Up
+    if (!above) {
+      TAP_MemCpy(o, row, stride);
+      return true;
+    }
+    for (uint32_t i = 0; i < stride; ++i) o[i] = byte(row[i] + above[i]);
+    return true;
+  case 3: // Average
+    if (!above) {
+      for (uint32_t i = 0; i < first; ++i) o[i] = row[i];
+      for (uint32_t i = first; i < stride; ++i) o[i] = byte(row[i] + (o[i - bpp] >> 1));
+      return true;
+    }
+    for (uint32_t i = 0; i < first; ++i) o[i] = byte(row[i] + (above[i] >> 1));
+    for (uint32_t i = first; i < stride; ++i)
+      o[i] = byte(row[i] + ((unsigned(o[i - bpp]) + above[i]) >> 1));
+    return true;
+  case 4: // Paeth: with zeros above it is Sub, on the first pixel Up
+    if (!above) {
+      for (uint32_t i = 0; i < first; ++i) o[i] = row[i];
+      for (uint32_t i = first; i < stride; ++i) o[i] = byte(row[i] + o[i - bpp]);
+      return true;
+    }
+    for (uint32_t i = 0; i < first; ++i) o[i] = byte(row[i] + above[i]);
+#if defined(__SSE2__)
+    if (bpp == 4) {
+      Paeth4(row, o, above, stride);
+      return true;
+    }
+#endif
+    // The predictor p = a + b - c, and the distances of a, b and c from it.
+    for (uint32_t i = first; i < stride; ++i) {
+      const int a = o[i - bpp], b = above[i], c = above[i - bpp];
+      const int pa = b > c ? b - c : c - b, pb = a > c ? a - c : c - a;
+      const int pc = a + b > 2 * c ? a + b - 2 * c : 2 * c - a - b;
+      o[i] = byte(row[i] + (pa <= pb && pa <= pc ? a : pb <= pc ? b : c));
+    }
+    return true;
+  default:
+    return false;
+  }
 }
 
 int Unfilter(png_image *png, byte *out) {
@@ -123,33 +209,7 @@ int Unfilter(png_image *png, byte *out) {
         row[i + 1] = t;
       }
     byte *o = out + outpos;
-    const byte *above = outpos ? o - stride : nullptr;
-    switch (type) {
-    case 0:
-      TAP_MemCpy(o, row, stride);
-      break;
-    case 1:
-      for (uint32_t i = 0; i < stride; ++i) o[i] = byte(row[i] + (i >= bpp ? o[i - bpp] : 0));
-      break;
-    case 2:
-      for (uint32_t i = 0; i < stride; ++i) o[i] = byte(row[i] + (above ? above[i] : 0));
-      break;
-    case 3:
-      for (uint32_t i = 0; i < stride; ++i) {
-        const unsigned a = i >= bpp ? o[i - bpp] : 0, b = above ? above[i] : 0;
-        o[i] = byte(row[i] + ((a + b) >> 1));
-      }
-      break;
-    case 4:
-      for (uint32_t i = 0; i < stride; ++i) {
-        const int a = i >= bpp ? o[i - bpp] : 0, b = above ? above[i] : 0;
-        const int c = above && i >= bpp ? above[i - bpp] : 0;
-        o[i] = byte(row[i] + Paeth(a, b, c));
-      }
-      break;
-    default:
-      return PNG_R_FILTER;
-    }
+    if (!UnfilterRow(type, row, o, outpos ? o - stride : nullptr, stride, bpp)) return PNG_R_FILTER;
     pos += stride;
     outpos += stride;
   }
