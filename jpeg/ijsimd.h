@@ -1,8 +1,8 @@
 // ijsimd.h - the forward DCT with quantisation on vectors of eight 16-bit
-// lanes per block, for the vector units (ijesimd.cpp, ijeavx2.cpp).  Each
-// unit defines the operations below for its own vector types and then
-// includes this file inside its anonymous namespace, so every unit gets its
-// own copy, compiled for its own instruction set.
+// lanes per block, for the SSE2 and AVX2 code of ijetrans.cpp.  Each of
+// the two defines the operations below for its own vector types and then
+// includes this file inside its anonymous namespace, so each gets its own
+// copy, compiled for its own instruction set.
 //
 // The steps are those of the portable DctQuant, in the same order and with
 // the same rounding, so the results are equal bit for bit.  Its 32-bit
