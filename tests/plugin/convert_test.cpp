@@ -37,18 +37,6 @@ bool WritePng(const std::string &path, uint32_t w, uint32_t h, const std::vector
   return png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr) != 0;
 }
 
-// The names in a host folder, sorted.
-std::vector<std::string> HostNames(const std::string &folder) {
-  std::vector<std::string> names;
-  if (DIR *d = opendir(folder.c_str())) {
-    while (const dirent *e = readdir(d))
-      if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 volatile sig_atomic_t waitedForAFifo = 0;
 
 size_t Count(const std::string &text, const std::string &what) {

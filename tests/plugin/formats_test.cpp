@@ -29,17 +29,6 @@ std::string Raw32(uint32_t w, uint32_t h) {
   return s;
 }
 
-std::vector<std::string> HostNames(const std::string &folder) {
-  std::vector<std::string> names;
-  if (DIR *d = opendir(folder.c_str())) {
-    while (const dirent *e = readdir(d))
-      if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(LogoTable, TheFileListFilterIsTheFormatsInTheirOrder) {
   EXPECT_STREQ(".qtl32|.qsl32|.ibl32|.bll32|.qtl|.qsl|.ibl|.bll|.jpg|.png|.bmp", LogoFilter());
   ASSERT_NE(nullptr, LogoFormatOf("a.qtl32"));

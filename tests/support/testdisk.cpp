@@ -1,10 +1,12 @@
 #include "testdisk.h"
 
 #include <dirent.h>
+#include <string.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -54,6 +56,17 @@ bool ReadHostFile(const std::string &path, std::string &bytes) {
 bool HostExists(const std::string &path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> HostNames(const std::string &folder) {
+  std::vector<std::string> names;
+  if (DIR *d = opendir(folder.c_str())) {
+    while (const dirent *e = readdir(d))
+      if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string TestDataDir(const char *sub) {

@@ -15,6 +15,8 @@ void RemoveTree(const std::string &path);
 bool WriteHostFile(const std::string &path, const std::string &bytes);
 bool ReadHostFile(const std::string &path, std::string &bytes);
 bool HostExists(const std::string &path);
+// The names in a host folder, without "." and "..", sorted.
+std::vector<std::string> HostNames(const std::string &folder);
 // Folder of the public test images, or "" when it is not there.
 std::string TestDataDir(const char *sub);
 
