@@ -32,14 +32,31 @@ int32_t BMPtoJPEG(int32_t quality, int32_t restartInterval, int32_t mode, int32_
 
 #ifdef DIB_STDIO
 // jpgcmd's encoder on several cores (bmp2jpg_threads.cpp): as
-// ijxCompress(&source, &step, stream, encoder), with the pixel stages of MCU
-// rows on `threads` worker threads and the rows coded in order on this one;
-// the same stream.  threads < 1, or a picture of one MCU row, encodes here
-// alone.
+// ijxCompress(&source, &step, stream, encoder), with the scan cut into runs
+// of MCUs that `threads` threads (this one among them) transform and code
+// side by side and that are then spliced in order; the same stream.
+// threads < 2 encodes here alone.
 IjStatus CompressOnThreads(const uint8_t *source, int32_t step, IjStream *stream,
                            IjEncoder *encoder, int32_t threads);
-// The worker threads for a large picture: one per processor, at most 8.
+// The same for a bottom-up bitmap whose rows are still in its file: `height`
+// rows of `stride` bytes from byte `offset` of the file open as fd, the
+// picture's bottom row first.  Each thread reads the lines of the MCU rows
+// it transforms (with pread: the file's position stays where it was), so
+// reading is spread over the cores and nothing holds the whole picture.
+// kRowsUnreadable when the file could not give a row (it shrank, say); the
+// encoder cannot be finished then.
+IjStatus CompressFileOnThreads(int fd, int64_t offset, int32_t stride, int32_t height,
+                               IjStream *stream, IjEncoder *encoder, int32_t threads);
+constexpr IjStatus kRowsUnreadable = -100;
+// The threads for a large picture: one per processor, at most 16.
 int32_t EncodeThreads();
+
+// As BMPtoJPEG for a bitmap whose header ReadDIBHeader took from `source`
+// (dib->pixels may be null): the rows are read from the file as they are
+// encoded, on every core for a large picture.  1 on success; 0 as
+// BMPtoJPEG; -1 when the rows could not be read.
+int32_t BMPFileToJPEG(int32_t quality, int32_t restartInterval, int32_t mode, int32_t sampling,
+                      const DibImage *dib, DibFile *source, uint32_t pixelOffset, DibFile *file);
 #endif
 
 } // namespace DIB_BUILD

@@ -40,8 +40,8 @@ int32_t SixteenBitFormat(uint32_t red, uint32_t green, uint32_t blue) {
 
 } // namespace
 
-int32_t ReadDIBFile(DibImage *dib, DibFile *file) {
-  if (!dib || !file) return 0;
+int32_t ReadDIBHeader(DibImage *dib, DibFile *file, uint32_t *pixelOffset) {
+  if (!dib || !file || !pixelOffset) return 0;
   uint8_t magic[2];
   uint32_t fileSize, reserved, offset, headerSize, width, height, planes, bpp;
   if (dibio::Read(magic, 2, file) != 2 || magic[0] != 'B' || magic[1] != 'M') return 0;
@@ -97,11 +97,18 @@ int32_t ReadDIBFile(DibImage *dib, DibFile *file) {
   if (!dibio::SeekEnd(file)) return 0;
   const int64_t length = dibio::Tell(file);
   if (length < 0 || uint64_t(offset) + imageSize > uint64_t(length)) return 0;
+  *pixelOffset = offset;
+  return 1;
+}
 
-  dib->pixels = static_cast<uint8_t *>(dibio::Alloc(uint32_t(imageSize)));
+int32_t ReadDIBFile(DibImage *dib, DibFile *file) {
+  uint32_t offset = 0;
+  if (!ReadDIBHeader(dib, file, &offset)) return 0;
+  const uint32_t imageSize = uint32_t(dib->imageSize);
+  dib->pixels = static_cast<uint8_t *>(dibio::Alloc(imageSize));
   if (!dib->pixels) return 0;
   if (!dibio::SeekStart(file, offset)) return 0;
-  const uint32_t got = dibio::Read(dib->pixels, uint32_t(imageSize), file);
+  const uint32_t got = dibio::Read(dib->pixels, imageSize, file);
   if (!dibio::SeekEnd(file)) return 0;
   return got == imageSize ? 1 : 0;
 }

@@ -41,6 +41,9 @@ inline namespace DIB_BUILD {
 // else 0.  The pixel buffer may be held even after a failure: the caller
 // always ends with DestoryDIB.
 int32_t ReadDIBFile(DibImage *dib, DibFile *file);
+// The same without the pixels: every field but pixels, and where in the file
+// the pixels start (the file is long enough for them).  1 or 0.
+int32_t ReadDIBHeader(DibImage *dib, DibFile *file, uint32_t *pixelOffset);
 // 1 when the whole bitmap went into the file, open for writing at its start.
 int32_t WriteDIBFile(const DibImage *dib, DibFile *file);
 // Frees the pixels and zeroes the record.

@@ -135,18 +135,42 @@ IJ_INTERNAL IjStatus AfterMcu(IjStream *stream, IjEncoder *encoder);
 // of several rows at once (jpgcmd's threads); the library itself starts no
 // thread.  RowsBegin checks and writes what ijxCompress writes before the
 // scan data (IJ_STS_MODE for an encoder this cannot drive: a motion stream,
-// a second image); TransformRow converts and transforms one MCU row of the
-// source into RowCoeffs coefficients and may run on any thread, for
-// different rows at once, as long as each call has its own coefficients and
-// edge bytes (MCU height x MCU line bytes); CodeRow codes a transformed row
-// and has to take the rows in order; RowsEnd returns what ijxCompress would.
-// The stream is byte for byte the one ijxCompress writes.
-IJ_INTERNAL IjStatus RowsBegin(const uint8_t *src, int32_t step, IjStream *stream, IjEncoder *e);
+// a second image); TransformRow converts and transforms one MCU row into
+// RowCoeffs coefficients, from RowLines source lines that start at line, the
+// top one, step bytes apart.  It may run on any thread, for different rows
+// at once, as long as each call has its own coefficients and edge bytes (MCU
+// height x MCU line bytes).  CodeRow codes a transformed row and has to take
+// the rows in order; RowsEnd returns what ijxCompress would.  The stream is
+// byte for byte the one ijxCompress writes for the same lines.
+IJ_INTERNAL IjStatus RowsBegin(IjStream *stream, IjEncoder *e);
 IJ_INTERNAL int32_t McuRows(const IjEncoder *e);
+IJ_INTERNAL int32_t RowLines(const IjEncoder *e, int32_t row);
 IJ_INTERNAL size_t RowCoeffs(const IjEncoder *e);
 IJ_INTERNAL size_t EdgeBytes(const IjEncoder *e);
-IJ_INTERNAL void TransformRow(const IjEncoder *e, int32_t row, int16_t *coeff, uint8_t *edge);
+IJ_INTERNAL void TransformRow(const IjEncoder *e, int32_t row, const uint8_t *line, int32_t step,
+                              int16_t *coeff, uint8_t *edge);
 IJ_INTERNAL IjStatus CodeRow(const int16_t *coeff, IjStream *stream, IjEncoder *e);
+IJ_INTERNAL int32_t McuColumns(const IjEncoder *e);
+// Codes only the MCUs first ... end - 1 of a transformed row.
+IJ_INTERNAL IjStatus CodeMcus(const int16_t *coeff, int32_t first, int32_t end, IjStream *stream,
+                              IjEncoder *e);
+
+// A scan coded in runs of MCUs on several threads at once: a copy of the
+// encoder after RowsBegin, put by SegmentState where the scan stands before
+// MCU firstMcu, codes a run into a stream of its own (from bit 0); the runs
+// are then spliced in order with AppendCoded into the stream that coding all
+// MCUs in one go leaves.  Without a restart interval, `before` holds the
+// coefficients of MCU firstMcu - 1 (the DC predictors start from them);
+// with one, a run has to start at a multiple of the interval, right after
+// its marker, and `before` is not read.
+IJ_INTERNAL void SegmentState(IjEncoder *e, int32_t firstMcu, const int16_t *before);
+// Appends the first `bits` bits of coded data (stuffed, as the coder writes
+// it from bit 0) at the stream's position.  Where that position lies inside
+// a byte, the data is shifted and stuffed anew, so it must hold no marker
+// then.  False, with the position unchanged, when the stream has no room
+// for it or a marker stands in the way; the bytes from the position on may
+// have changed then.
+IJ_INTERNAL bool AppendCoded(IjStream *stream, const uint8_t *data, int32_t bits);
 IJ_INTERNAL IjStatus RowsEnd(int64_t startBits, IjStream *stream, IjEncoder *e);
 
 // The implementations of the pixel stages and the entropy coder that an

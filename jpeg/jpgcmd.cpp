@@ -235,9 +235,13 @@ int main(int argc, char **argv) {
   if (!OpenOutput(target, &out)) return Fail(kNoTarget, in, nullptr, target, &dib);
   if (s.direction != 1) return Fail(kNoPair, in, &out, target, &dib);
 
-  if (!ReadDIBFile(&dib, in)) return Fail(kReadError, in, &out, target, &dib);
-  if (!BMPtoJPEG(s.quality, s.restartInterval, s.mode, s.sampling, &dib, out.file))
-    return Fail(kWriteError, in, &out, target, &dib);
+  // The rows stay in the source file until the encoder reads them.
+  uint32_t pixelOffset = 0;
+  if (!ReadDIBHeader(&dib, in, &pixelOffset)) return Fail(kReadError, in, &out, target, &dib);
+  const int32_t done = BMPFileToJPEG(s.quality, s.restartInterval, s.mode, s.sampling, &dib, in,
+                                     pixelOffset, out.file);
+  if (done < 0) return Fail(kReadError, in, &out, target, &dib);
+  if (done == 0) return Fail(kWriteError, in, &out, target, &dib);
   fclose(in);
   DestoryDIB(&dib);
   if (!CloseOutput(&out, target, true)) return Fail(kWriteError, nullptr, nullptr, target, &dib);

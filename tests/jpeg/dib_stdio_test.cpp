@@ -50,6 +50,16 @@ TEST(DibStdio, ReadsLikeThePlugInBuild) {
     }
     DestoryDIB(&dib);
     EXPECT_EQ(nullptr, dib.pixels);
+    // The header alone: the same verdict and record, and where the pixels are.
+    ASSERT_EQ(0, fseek(f, 0, SEEK_SET));
+    DibImage head = {};
+    uint32_t offset = 0;
+    ASSERT_EQ(c.result, ReadDIBHeader(&head, f, &offset));
+    EXPECT_EQ(nullptr, head.pixels);
+    if (c.result == 1) {
+      EXPECT_EQ(uint32_t(bt::Field(c.file, 10, 4)), offset);
+      EXPECT_EQ(c.colorFormat, head.colorFormat);
+    }
     fclose(f);
   }
 }

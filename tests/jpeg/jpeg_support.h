@@ -11,6 +11,18 @@
 
 namespace jt {
 
+// A small deterministic generator (xorshift32) for random test cases.
+struct Rng {
+  uint32_t s;
+  uint32_t Next() {
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return s;
+  }
+  int In(int lo, int hi) { return lo + int(Next() % uint32_t(hi - lo + 1)); }
+};
+
 struct Picture {
   int width = 0, height = 0, channels = 0; // channels 1 (grey) or 3 (B, G, R)
   std::vector<uint8_t> pixels;             // top row first, no row padding

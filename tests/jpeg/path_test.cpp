@@ -14,16 +14,7 @@
 
 namespace {
 
-struct Rng {
-  uint32_t s;
-  uint32_t Next() {
-    s ^= s << 13;
-    s ^= s >> 17;
-    s ^= s << 5;
-    return s;
-  }
-  int In(int lo, int hi) { return lo + int(Next() % uint32_t(hi - lo + 1)); }
-};
+using jt::Rng;
 
 // The paths this processor runs besides the portable one.
 std::vector<int32_t> VectorPaths() {
