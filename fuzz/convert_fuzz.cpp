@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (rc < kConvertOk || rc > kConvertWriteFailed) abort();
   if (Sim_HeapBlocksTotal() != 0 || Sim_OpenFileCount() != 0) abort();
   const LogoTarget &t = kLogoTargets[target];
-  if (rc == kConvertOk && t.writer == kWriteRaw) {
+  if (rc == kConvertOk && t.write == WriteRawTarget) {
     char first[128], second[128];
     if (!ConversionTargets(target, name, first, second)) abort();
     FILE *f = fopen((out + "/" + first).c_str(), "rb");

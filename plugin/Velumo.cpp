@@ -13,7 +13,6 @@ word rgn = 0;
 int32_t exitkey = 40;
 char currentDir[255];
 char logofile[128];
-char buf[255];
 char Text[101];
 int32_t iSelection = 0, itSelection = 0;
 int32_t dump = 0, sortnameasc = 0, sortvalueasc = 0, sortidasc = 0;
@@ -27,11 +26,6 @@ void ChangeState(int32_t newState) {
   if (myState != newState && newState >= MS_Inactive && newState <= MS_Rename)
     WriteLog("%s", kStateNames[newState]);
   myState = newState;
-}
-
-static void SetStatus(const char *german, const char *english) {
-  strcpy(buf, Lang(german, english));
-  ShowFilelistMenuButtons(0, buf);
 }
 
 // Creates the folder or file in the current directory unless it is there.
@@ -64,7 +58,7 @@ void MyInit() {
   OSDMenuInitialize(true, true, true, true, PROGRAM_NAME, nullptr);
   OSDMenuItemAdd(Lang("Programmstart ...", "Starting ..."), nullptr, nullptr, nullptr, true, false,
                  0);
-  SetStatus("Lade Liste ...", "Loading list ...");
+  Status("Lade Liste ...", "Loading list ...");
   strcpy(currentDir, path[pathcur]);
   ShowFilelistMenu(currentDir, LOGO_FILTER);
   WriteDebugLog("< Initialization\n");
@@ -160,16 +154,16 @@ static dword LogoDetailKey(dword key) {
   case RKEY_F4:
     WriteDebugLog("- pressed Blue\n");
     dump = !dump;
-    SetStatus("Daten-Dump ...", "Dumping data ...");
+    Status("Daten-Dump ...", "Dumping data ...");
     ShowChannelLogo(rgn, 0, 0, 1);
-    SetStatus("Daten-Dump - fertig", "Dumping data - finished");
+    Status("Daten-Dump - fertig", "Dumping data - finished");
     return 0;
   case RKEY_Menu:
   case RKEY_Ok:
   case RKEY_Exit:
     WriteDebugLog("- pressed Ok/Menu/Exit\n");
     ChangeState(MS_Filelist);
-    SetStatus("Lade Liste ...", "Loading list ...");
+    Status("Lade Liste ...", "Loading list ...");
     OSDMenuPop();
     iSelection = OSDMenuGetCurrentItem();
     ShowFilelistMenu(currentDir, LOGO_FILTER);
@@ -207,7 +201,7 @@ static void CompleteRename() {
   WriteLog("Renaming <%s> to <%s>\n", logofile, Text);
   TAP_Hdd_Rename(logofile, Text);
   ChangeState(MS_Filelist);
-  SetStatus("Aktualisiere Liste ...", "Refreshing list ...");
+  Status("Aktualisiere Liste ...", "Refreshing list ...");
   ShowFilelistMenu(currentDir, LOGO_FILTER);
 }
 

@@ -6,6 +6,7 @@
 
 #include "logo.h"
 #include "logo_formats.h"
+#include "logo_host.h"
 #include "tap.h"
 
 // The version is the project's (CMakeLists.txt), "1.0" gives "V1.0".
@@ -27,7 +28,6 @@ extern word rgn;
 extern int32_t exitkey;
 extern char currentDir[255];
 extern char logofile[128];
-extern char buf[255];
 extern char Text[101];
 // The status line below the title, drawn with every repaint of the list.
 extern char statusText[256];
@@ -59,15 +59,6 @@ inline const char *Lang(const char *german, const char *english) {
   return lang ? german : english;
 }
 
-// ---- log (diagnostics) ----------------------------------------------------
-// One line to the log file and the network terminal, always / only with the
-// Debug setting on.  Only the format is interpreted, never the finished text.
-void WriteLog(const char *format, ...) __attribute__((format(printf, 1, 2)));
-void WriteDebugLog(const char *format, ...) __attribute__((format(printf, 1, 2)));
-// A program that runs the logo engine on its own (logoconv) takes the
-// finished lines here instead; null in the plug-in.
-extern void (*logSink)(const char *line);
-
 // ---- settings --------------------------------------------------------------
 void LoadSettings();
 void SaveSettings();
@@ -75,6 +66,8 @@ void SaveSettings();
 // ---- browser and logo engine ----------------------------------------------
 void ShowFilelistMenu(char *dir, const char *filter);
 void ShowFilelistMenuButtons(int32_t noSync, const char *text);
+// The status line in the user's language.
+void Status(const char *german, const char *english);
 void HideFilelistMenu(int32_t keep);
 int32_t MenuAction(dword key);
 // What an entry of the file list is, told by its value column and

@@ -289,6 +289,11 @@ static void AddLegends() {
   OSDMenuButtonAdd(3, 46, nullptr, Lang("beenden ", "exit "));
 }
 
+void Status(const char *german, const char *english) {
+  snprintf(buf, sizeof buf, "%s", Lang(german, english));
+  ShowFilelistMenuButtons(0, buf);
+}
+
 void ShowFilelistMenuButtons(int32_t noSync, const char *text) {
   WriteDebugLog("> Showing Filelist buttons\n");
   // An empty text (a cursor move) keeps the status line and the legends as

@@ -23,14 +23,7 @@ static void SendNet(const char *text) {
   PrintNet(puffer);
 }
 
-void (*logSink)(const char *line) = nullptr;
-
 static void WriteLine(const char *format, va_list args) {
-  if (logSink) {
-    vsnprintf(debugpuffer, sizeof debugpuffer, format, args);
-    logSink(debugpuffer);
-    return;
-  }
   HDD_TAP_PushDir();
   snprintf(debugpuffer, sizeof debugpuffer, "/ProgramFiles/Settings/%s", "Velumo");
   // Without the settings folder the line goes to the terminal only: a file

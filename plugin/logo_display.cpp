@@ -7,20 +7,6 @@
 #include "Velumo.h"
 #include "tklib.h"
 
-uint8_t LogoAlphaBlend(uint32_t alpha, uint32_t fg, uint32_t bg) {
-  const uint32_t a = alpha & 0xFF, f = fg & 0xFF, b = bg & 0xFF;
-  if (a == 0) return uint8_t(b);
-  if (a == 255) return uint8_t(f);
-  const uint32_t v = ((255 - a) * b + a * f) >> 8;
-  return uint8_t(v > 255 ? 255 : v);
-}
-
-uint32_t LogoAlphaBlendRGB(uint32_t alpha, uint32_t fg, uint32_t bg) {
-  if (bg == 0) return (alpha & 0xFF) << 24 | (fg & 0xFFFFFF);
-  return 0xFF000000u | uint32_t(LogoAlphaBlend(alpha, fg >> 16, bg >> 16)) << 16 |
-         uint32_t(LogoAlphaBlend(alpha, fg >> 8, bg >> 8)) << 8 | LogoAlphaBlend(alpha, fg, bg);
-}
-
 static bool FromRawFile() {
   const LogoFormat *format = LogoFormatOf(logoExt);
   return !format || format->kind == kLogoRaw16 || format->kind == kLogoRaw32;

@@ -8,11 +8,6 @@
 #include "logo_formats.h"
 #include "tklib.h"
 
-static void Status(const char *german, const char *english) {
-  snprintf(buf, sizeof buf, "%s", Lang(german, english));
-  ShowFilelistMenuButtons(0, buf);
-}
-
 static int32_t Refresh() {
   Status("Aktualisiere Liste ...", "Refreshing list ...");
   ShowFilelistMenu(currentDir, LOGO_FILTER);
@@ -42,25 +37,13 @@ static int32_t Convert(uint32_t target, const char *name) {
   Status(t.german, t.english);
   if (!PlainName(name)) return Refresh();
   strcpy(logofile, name);
-  switch (ConvertLogo(target, currentDir, logofile, currentDir, false)) {
-  case kConvertIntoSource:
-    Status("Ziel w\xE4re die Quelldatei selbst - nicht gespeichert",
-           "The target would be the source file itself - not saved");
-    return 1;
-  case kConvertNameTooLong:
-    Status("Zielname zu lang - nicht gespeichert", "Target name too long - not saved");
-    return 1;
-  case kConvertNotAFile:
-    Status("Ziel ist keine normale Datei - nicht gespeichert",
-           "Target is not a plain file - not saved");
-    return 1;
-  case kConvertEmpty:
-    Status("Leeres Logo - nicht gespeichert", "Empty logo - not saved");
-    return 1;
-  default:
-    // A logo that cannot be read or written shows in the refreshed list.
-    return Refresh();
-  }
+  // A logo that cannot be read or written shows in the refreshed list; a
+  // refusal says why on the status line.
+  const LogoResultText &r =
+      LogoResultOf(ConvertLogo(target, currentDir, logofile, currentDir, false));
+  if (!r.english) return Refresh();
+  Status(r.german, r.english);
+  return 1;
 }
 
 static int32_t Open(const char *name, EntryKind kind) {

@@ -7,11 +7,6 @@
 #include "Velumo.h"
 #include "tklib.h"
 
-static void Status(const char *german, const char *english) {
-  snprintf(buf, sizeof buf, "%s", Lang(german, english));
-  ShowFilelistMenuButtons(0, buf);
-}
-
 int32_t StartRename(const char *name) {
   snprintf(buf, sizeof buf, Lang("Umbenennen von %s", "Renaming %s"), name);
   // A name the edit line cannot hold whole would be renamed to a cut copy of

@@ -5,32 +5,31 @@
 #include "bmp2jpg.h"
 #include "logo.h"
 
-// 0 on success; -5 source not openable, -4 target not creatable, -1 bitmap
-// not readable or not supported, -2 encoding or writing failed.  Both names
-// are relative to the current directory, which the caller has set.
+// Both names are relative to the current directory, which the caller has
+// set.
 int bmptojpg(const char *source, const char *target) {
   DibImage dib;
   TAP_MemSet(&dib, 0, sizeof dib);
   TYPE_File *in = source ? TAP_Hdd_Fopen(source) : nullptr;
-  if (!in) return -5;
+  if (!in) return LogoResultRc(kJpegNoSource);
   // Creating the target would empty the very file we are about to read.
   if (!target || strcmp(source, target) == 0 || !TAP_Hdd_Create(target, ATTR_NORMAL)) {
     TAP_Hdd_Fclose(in);
-    return -4;
+    return LogoResultRc(kJpegNoTarget);
   }
   TYPE_File *out = TAP_Hdd_Fopen(target);
   if (!out) {
     TAP_Hdd_Fclose(in);
     TAP_Hdd_Delete(target);
-    return -4;
+    return LogoResultRc(kJpegNoTarget);
   }
   int rc = 0;
   if (!ReadDIBFile(&dib, in)) {
     TAP_Print("%s: Read error.\n", source);
-    rc = -1;
+    rc = LogoResultRc(kJpegUnreadable);
   } else if (!BMPtoJPEG(100, 0, 1, IJ_SAMPLING_411, &dib, out)) {
     TAP_Print("%s Write error.\n", target);
-    rc = -2;
+    rc = LogoResultRc(kJpegFailed);
   }
   TAP_Hdd_Fclose(in);
   TAP_Hdd_Fclose(out);

@@ -1,19 +1,10 @@
-// logo.cpp - the logo image, LoadChannelLogo with its choice of reader, and
-// the raw logo format in both directions.
+// logo_raw.cpp - the receiver's raw logo formats in both directions: a
+// big-endian width and height, then 16-bit (.qtl, .qsl, .ibl, .bll) or
+// 32-bit ARGB (their "32" variants) pixels, top row first.
 #include "logo.h"
-
-#include <string.h>
-
-#include "Velumo.h"
-#include "logo_formats.h"
+#include "logo_host.h"
+#include "logo_write.h"
 #include "tklib.h"
-
-uint32_t logoW = 0, logoH = 0;
-uint32_t logoData32[kLogoMaxW * kLogoMaxH];
-char logoExt[7];
-uint32_t *logoLarge32 = nullptr;
-uint32_t *logoJpgData = nullptr;
-uint32_t logoWnew = 0, logoHnew = 0;
 
 // The channel scale is 8.2258, not 255/31: the brightest value is 254.
 static const double kChannelScale = 8.2258;
@@ -37,20 +28,6 @@ uint16_t Logo32To16(uint32_t pixel) {
   return uint16_t(opaque << 15 | r << 10 | g << 5 | b);
 }
 
-void TakeLargeLogo() {
-  if (logoW <= kLogoMaxW && logoH <= kLogoMaxH) {
-    TAP_MemCpy(logoData32, logoLarge32, logoW * logoH * 4);
-  } else {
-    logoWnew = kLogoMaxW;
-    logoHnew = kLogoMaxH;
-    Resize(logoLarge32, int32_t(logoW), int32_t(logoH), logoData32, &logoWnew, &logoHnew, 1);
-    logoW = logoWnew;
-    logoH = logoHnew;
-  }
-  TAP_MemFree(logoLarge32);
-  logoLarge32 = nullptr;
-}
-
 static uint32_t BigEndian32(const byte *b) {
   return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
 }
@@ -58,10 +35,7 @@ static uint32_t BigEndian32(const byte *b) {
 int32_t LoadRawLogo(const char *dir, const char *name) {
   TAP_Hdd_ChangeDir(dir);
   TYPE_File *f = TAP_Hdd_Fopen(name);
-  if (!f) {
-    WriteDebugLog("< Loading channel logo (FALSE3)\n");
-    return 0;
-  }
+  if (!f) return LogLoad(kLoadRawNoFile);
   WriteLog("= Loaded channel logofile %s/%s\n", dir, name);
   byte size[4] = {0, 0, 0, 0};
   TAP_Hdd_Fread(size, 4, 1, f);
@@ -74,8 +48,7 @@ int32_t LoadRawLogo(const char *dir, const char *name) {
   if (pixels == 0 || pixels > kLogoMaxSourcePixels ||
       !(logoLarge32 = static_cast<uint32_t *>(TAP_MemAlloc(dword(pixels * 4))))) {
     TAP_Hdd_Fclose(f);
-    WriteDebugLog("< Loading cannel logo (FALSE2)\n");
-    return 0;
+    return LogLoad(kLoadRawRefused);
   }
   const bool wide = StringEndsWith(logoExt, "32");
   const dword bytes = wide ? 4 : 2;
@@ -90,66 +63,7 @@ int32_t LoadRawLogo(const char *dir, const char *name) {
   }
   TAP_Hdd_Fclose(f);
   TakeLargeLogo();
-  WriteDebugLog("< Loading channel logo (TRUE2)\n");
-  return 1;
-}
-
-// The bitmap and PNG readers take the name in the current directory.
-static void LoadInDir(const char *dir, const char *name, const char *line) {
-  WriteLog("= Loaded channel logofile %s/%s\n", dir, name);
-  TAP_Hdd_ChangeDir(dir);
-  WriteDebugLog("%s", line);
-}
-
-int32_t LoadBmpLogo(const char *dir, const char *name) {
-  LoadInDir(dir, name, "< Loading channel logo (?1)\n");
-  return LoadBMP(name);
-}
-
-int32_t LoadPngLogo(const char *dir, const char *name) {
-  LoadInDir(dir, name, "< Loading channel logo (?2)\n");
-  return LoadPNG(name);
-}
-
-static int32_t Load(const char *dir, const char *name) {
-  WriteDebugLog("> Loading channel logo\n");
-  TAP_MemSet(logoData32, 0, sizeof logoData32);
-  // The name must fit the loader's 128-byte copy.
-  char file[128];
-  if (!dir || !name || strlen(name) >= sizeof file) {
-    WriteDebugLog("< Loading channel logo (FALSE1)\n");
-    return 0;
-  }
-  strcpy(file, name);
-  const LogoFormat *format = LogoFormatOf(file);
-  if (!format) {
-    // Not a logo file: nothing is read, whatever its bytes are.
-    logoExt[0] = '\0';
-    WriteDebugLog("< Loading channel logo (FALSE1)\n");
-    return 0;
-  }
-  strcpy(logoExt, format->ext);
-  return format->load(dir, file);
-}
-
-// A failed load leaves the picture that was there: what shows or saves the
-// image next must never walk the size of a refused header over pixels that
-// are not there.
-static uint32_t keptData32[kLogoMaxW * kLogoMaxH];
-
-int32_t LoadChannelLogo(const char *dir, const char *name) {
-  const uint32_t keptW = logoW, keptH = logoH;
-  char keptExt[sizeof logoExt];
-  TAP_MemCpy(keptExt, logoExt, sizeof keptExt);
-  TAP_MemCpy(keptData32, logoData32, sizeof keptData32);
-  const int32_t loaded = Load(dir, name);
-  if (!loaded) {
-    logoW = keptW;
-    logoH = keptH;
-    TAP_MemCpy(logoExt, keptExt, sizeof keptExt);
-    TAP_MemCpy(logoData32, keptData32, sizeof keptData32);
-  }
-  return loaded;
+  return LogLoad(kLoadRawDone, 1);
 }
 
 bool WriteRawLogo(TYPE_File *file, const char *ext) {
@@ -178,4 +92,24 @@ bool WriteRawLogo(TYPE_File *file, const char *ext) {
     ok = TAP_Hdd_Fwrite(buf, rowBytes, 1, file) == 1 && ok;
   }
   return ok;
+}
+
+// The target's own extension says which of the two it is.
+int32_t WriteRawTarget(const char *dir, const char *first, const char *) {
+  char temporary[TAP_MAX_FILENAME];
+  if (!TAP_Hdd_ChangeDir(dir) || !TemporaryName(dir, first, temporary)) return kConvertWriteFailed;
+  bool written = false;
+  if (TAP_Hdd_Create(temporary, ATTR_NORMAL)) {
+    if (TYPE_File *f = TAP_Hdd_Fopen(temporary)) {
+      written = WriteRawLogo(f, first);
+      TAP_Hdd_Fclose(f);
+    }
+  }
+  if (!written) Discard(dir, temporary);
+  if (!written || !Replace(dir, temporary, first)) {
+    WriteLog("= Saving channel logofile %s/%s failed\n", dir, first);
+    return kConvertWriteFailed;
+  }
+  WriteLog("= Saved channel logofile %s/%s\n", dir, first);
+  return kConvertOk;
 }

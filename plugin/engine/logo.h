@@ -1,10 +1,12 @@
-// logo.h - the logo engine: the one logo image, its loaders, resampling and
-// the raw logo format.
+// logo.h - the logo engine: the one logo image, its loaders, resampling,
+// the writers and whole conversions.  Nothing here knows the plug-in's
+// screens; what a conversion came to is a LogoResult (logo_result.h).
 #ifndef LOGO_H
 #define LOGO_H
 
 #include <stdint.h>
 
+#include "logo_result.h"
 #include "tap.h"
 
 constexpr uint32_t kLogoMaxW = 60;
@@ -19,16 +21,27 @@ extern char logoExt[7];
 extern uint32_t *logoLarge32;
 extern uint32_t *logoJpgData;
 extern uint32_t logoWnew, logoHnew;
+// The plug-in's shared scratch line; the raw writer builds its rows in it.
+extern char buf[255];
 
 int32_t LoadChannelLogo(const char *dir, const char *name);
 int32_t LoadBMP(const char *name);
 int32_t LoadPNG(const char *name);
-// The readers of LoadChannelLogo by format, each taking a file of the folder
-// dir; LoadJPG is the ".jpg" branch.
+// The readers of LoadChannelLogo by format (the load of a format's row),
+// each taking a file of the folder dir; 1 on success.
 int32_t LoadRawLogo(const char *dir, const char *name);
 int32_t LoadBmpLogo(const char *dir, const char *name);
 int32_t LoadPngLogo(const char *dir, const char *name);
 int32_t LoadJPG(const char *dir, const char *name);
+
+// The writers of SaveChannelLogo by target (the write of a target's row):
+// the logo image into the file first in the folder dir, and for BMP+JPEG
+// the JPEG second beside it; kConvertOk or why nothing (or not all) was
+// written.
+int32_t WriteRawTarget(const char *dir, const char *first, const char *second);
+int32_t WritePngTarget(const char *dir, const char *first, const char *second);
+int32_t WriteBmpTarget(const char *dir, const char *first, const char *second);
+int32_t WriteBmpJpgTarget(const char *dir, const char *first, const char *second);
 
 void Resize(const uint32_t *src, int32_t srcw, int32_t srch, uint32_t *dest, uint32_t *destw,
             uint32_t *desth, int32_t keepaspect);
@@ -42,24 +55,14 @@ uint16_t Logo32To16(uint32_t pixel);
 // is wider than a logo.
 bool WriteRawLogo(TYPE_File *file, const char *ext);
 
-// Display (logo_display.cpp) and export (logo_save.cpp).
+// A colour over a background: bg 0 keeps the pixel's own alpha.
 uint8_t LogoAlphaBlend(uint32_t alpha, uint32_t fg, uint32_t bg);
 uint32_t LogoAlphaBlendRGB(uint32_t alpha, uint32_t fg, uint32_t bg);
-// The file names a conversion writes (the BMP and the JPEG for target 4,
+// The file names a conversion writes (the BMP and the JPEG for BMP+JPEG,
 // else one); false when the name does not fit the 128-byte buffers.
 bool ConversionTargets(uint32_t target, const char *name, char first[128], char second[128]);
 // Why a conversion of name in dir cannot be written (its log line written
 // here), or kConvertOk.  A conversion only ever replaces a plain file.
-enum : int32_t {
-  kConvertOk = 0,
-  kConvertIntoSource = 1,  // a target would be the source file itself
-  kConvertNameTooLong = 2, // a target name would not fit
-  kConvertNotAFile = 3,    // a folder, a link or a FIFO holds a target's name
-  kConvertLoadFailed = 4,  // the source could not be read as a logo
-  kConvertEmpty = 5,       // no rows or columns left at the logo's size
-  kConvertNoMemory = 6,    // the firmware heap had no room for the pixels
-  kConvertWriteFailed = 7, // a target could not be written completely
-};
 int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name);
 // Writes the logo image as target (see logo_formats.h) next to name in dir:
 // kConvertOk, a refusal, or why nothing (or not all) was written.
@@ -76,7 +79,8 @@ int32_t ConvertLogo(uint32_t target, const char *dir, const char *name, const ch
 // anything else) or 0 when nothing has that name.
 constexpr byte kAttrOther = 0xC0;
 byte TargetAttr(const char *dir, const char *file);
-// The BMP-to-JPEG conversion of the JPEG encoder's front end.
+// The BMP-to-JPEG conversion of the JPEG encoder's front end: 0, or the
+// negative code of its row in the table of results.
 int bmptojpg(const char *source, const char *target);
 
 // Takes the full-size picture in logoLarge32 (logoW x logoH) into the logo

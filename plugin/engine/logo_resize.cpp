@@ -3,7 +3,7 @@
 // positions accumulated step by step and every value truncated: converted
 // logos must come out the same on the receiver as on the desktop.
 #include "logo.h"
-#include "Velumo.h"
+#include "logo_host.h"
 
 // Lays the source's ratio of long to short side along the destination's
 // orientation and shrinks the requested size to it.

@@ -1,8 +1,8 @@
 // logo_convert.cpp - one whole conversion of a logo file: the checks, the
 // load, the resampling to the target's size and the export.  The file
 // list's number keys and logoconv both convert through here.
-#include "Velumo.h"
 #include "logo_formats.h"
+#include "logo_host.h"
 
 // The picture scaled to fit w x h with its proportions kept, centred on a
 // transparent canvas of that size.  Scaled holds w x h pixels.
@@ -27,16 +27,13 @@ static void Fit(uint32_t *scaled, uint32_t w, uint32_t h) {
 
 int32_t ConvertLogo(uint32_t target, const char *dir, const char *name, const char *outDir,
                     bool fit) {
-  if (target >= kLogoTargetCount) target = 3;
+  if (target >= kLogoTargetCount) target = kLogoTargetDefault;
   // The user's logo is never replaced by a copy of itself, reduced or lossy,
   // and only a plain file is ever replaced.
   if (const int32_t refusal = ConversionRefusal(target, outDir, name)) return refusal;
   if (!LoadChannelLogo(dir, name)) return kConvertLoadFailed;
   // A picture reduced to no rows or columns has no pixels to convert.
-  if (logoW == 0 || logoH == 0) {
-    WriteLog("= Not converting %s/%s: empty logo\n", dir, name);
-    return kConvertEmpty;
-  }
+  if (logoW == 0 || logoH == 0) return LogResult(kConvertEmpty, dir, name, nullptr);
   const LogoTarget &t = kLogoTargets[target];
   if (t.w) {
     uint32_t *scaled = static_cast<uint32_t *>(TAP_MemAlloc(t.w * t.h * 4));

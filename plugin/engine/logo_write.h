@@ -1,0 +1,19 @@
+// logo_write.h - inside the engine: how the writers put a finished file in
+// its target's place.
+#ifndef LOGO_WRITE_H
+#define LOGO_WRITE_H
+
+#include "tap.h"
+
+// Each target is written under a name of its own first and takes the
+// target's place only when it is all there: a failed write (a full disk)
+// keeps the file it would have replaced, and a hard link to the target (it
+// may be the source) is parted from it, never written through.
+bool TemporaryName(const char *dir, const char *file, char (&temporary)[TAP_MAX_FILENAME]);
+// Takes the temporary file away again, when it is a plain file.
+void Discard(const char *dir, const char *temporary);
+// The finished file in the target's place; false (the file kept under its
+// temporary name, or discarded) when that failed.
+bool Replace(const char *dir, const char *temporary, const char *file);
+
+#endif
