@@ -48,6 +48,9 @@ IjStatus CompressOnThreads(const uint8_t *source, int32_t step, IjStream *stream
 IjStatus CompressFileOnThreads(int fd, int64_t offset, int32_t stride, int32_t height,
                                IjStream *stream, IjEncoder *encoder, int32_t threads);
 constexpr IjStatus kRowsUnreadable = -100;
+// A buffer of the threads' own could not be had: the scan is coded on one
+// thread instead, or, when even that has no room, the picture fails.
+constexpr IjStatus kNoMemory = -101;
 // The threads for a large picture: one per processor, at most 16.
 int32_t EncodeThreads();
 

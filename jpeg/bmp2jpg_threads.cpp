@@ -116,7 +116,7 @@ IjStatus CodeRun(const Job &job, Run &run, const Scratch &s) {
   size_t bytes = size_t(run.end - run.first) * (ij::RoomForBlocks(step / 64) + 4) + 64;
   if (bytes > IJ_MAX_STREAM_BYTES) bytes = IJ_MAX_STREAM_BYTES;
   run.stream = IjStream{int32_t(bytes), 0, {0, 0, 0}, static_cast<uint8_t *>(malloc(bytes))};
-  if (!run.stream.buffer) return IJ_STS_ARG;
+  if (!run.stream.buffer) return kNoMemory;
   run.coder = *e;
 
   const int32_t firstRow = run.first / cols, lastRow = (run.end - 1) / cols;
@@ -171,7 +171,7 @@ void TakeRuns(Job *job, const Scratch &s) {
     pthread_mutex_unlock(&job->lock);
     if (i >= job->count) return;
     Run &run = job->runs[i];
-    const IjStatus st = s.coeff ? CodeRun(*job, run, s) : IJ_STS_ARG;
+    const IjStatus st = s.coeff ? CodeRun(*job, run, s) : kNoMemory;
     pthread_mutex_lock(&job->lock);
     run.status = st;
     run.done = true;
@@ -223,7 +223,7 @@ constexpr int32_t kMostRuns = 32;
 // failure after which the caller codes the scan on one thread instead.
 IjStatus CodeInRuns(const Lines &lines, IjStream *stream, IjEncoder *e, int32_t threads) {
   Run *runs = static_cast<Run *>(malloc(kMostRuns * sizeof(Run)));
-  if (!runs) return IJ_STS_ARG;
+  if (!runs) return kNoMemory;
   Job job;
   job.encoder = e;
   job.lines = lines;
@@ -255,7 +255,7 @@ IjStatus CodeInRuns(const Lines &lines, IjStream *stream, IjEncoder *e, int32_t 
 // The scan MCU row by MCU row on this thread alone.
 IjStatus CodeAlone(const Lines &lines, IjStream *stream, IjEncoder *e) {
   Scratch s;
-  if (!TakeScratch(e, lines, &s)) return IJ_STS_ARG;
+  if (!TakeScratch(e, lines, &s)) return kNoMemory;
   IjStatus st = IJ_STS_OK;
   for (int32_t row = 0, rows = ij::McuRows(e); row < rows && st == IJ_STS_OK; ++row)
     st = Transform(e, lines, row, s) ? ij::CodeRow(s.coeff, stream, e) : kRowsUnreadable;
@@ -271,20 +271,21 @@ IjStatus Encode(const Lines &lines, IjStream *stream, IjEncoder *e, int32_t thre
   IjStatus st = ij::RowsBegin(stream, e);
   if (st != IJ_STS_OK) return st;
   const int64_t startBits = stream->position;
-  st = IJ_STS_ARG;
+  bool alone = true;
   if (threads > 1) {
     IjEncoder *before = static_cast<IjEncoder *>(malloc(sizeof(IjEncoder)));
     if (before) {
       *before = *e;
       st = CodeInRuns(lines, stream, e, threads);
-      if (st != IJ_STS_OK && st != kRowsUnreadable) {
+      alone = st != IJ_STS_OK && st != kRowsUnreadable;
+      if (alone) {
         *e = *before;
         stream->position = int32_t(startBits);
       }
       free(before);
     }
   }
-  if (st != IJ_STS_OK && st != kRowsUnreadable) st = CodeAlone(lines, stream, e);
+  if (alone) st = CodeAlone(lines, stream, e);
   if (st != IJ_STS_OK) {
     e->initialised &= ~1;
     return st;

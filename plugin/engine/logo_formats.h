@@ -37,6 +37,9 @@ inline constexpr LogoFormat kLogoFormats[] = {
     {".jpg", kLogoJpg, 24, "JPEG", LoadJPG},
     {".png", kLogoPng, 32, "PNG", LoadPngLogo},
     {".bmp", kLogoBmp, 24, "BMP", LoadBmpLogo},
+#ifdef VELUMO_TEST_ROWS
+    VELUMO_TEST_FORMAT,
+#endif
 };
 constexpr uint32_t kLogoFormatCount = uint32_t(std::size(kLogoFormats));
 
