@@ -6,6 +6,7 @@
 
 #include "logo_formats.h"
 #include "logo_host.h"
+#include "logo_internal.h"
 
 uint32_t logoW = 0, logoH = 0;
 uint32_t logoData32[kLogoMaxW * kLogoMaxH];
@@ -27,6 +28,11 @@ void TakeLargeLogo() {
   }
   TAP_MemFree(logoLarge32);
   logoLarge32 = nullptr;
+}
+
+void ReadInDir(const char *dir, const char *name) {
+  WriteLog("= Loaded channel logofile %s/%s\n", dir, name);
+  TAP_Hdd_ChangeDir(dir);
 }
 
 static int32_t Load(const char *dir, const char *name) {

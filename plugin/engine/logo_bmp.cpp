@@ -6,7 +6,7 @@
 
 #include "logo.h"
 #include "logo_host.h"
-#include "logo_write.h"
+#include "logo_internal.h"
 #include "tklib.h"
 
 static byte head[14];
@@ -76,10 +76,8 @@ int32_t LoadBMP(const char *name) {
   return LogLoad(kBmpDone, 1);
 }
 
-// The bitmap reader takes the name in the current directory.
 int32_t LoadBmpLogo(const char *dir, const char *name) {
-  WriteLog("= Loaded channel logofile %s/%s\n", dir, name);
-  TAP_Hdd_ChangeDir(dir);
+  ReadInDir(dir, name);
   LogLoad(kLoadBmpChosen);
   return LoadBMP(name);
 }

@@ -2,10 +2,10 @@
 // look at the picture's size.
 #include "logo.h"
 #include "logo_host.h"
+#include "logo_internal.h"
 
 int32_t LoadJPG(const char *dir, const char *name) {
-  WriteLog("= Loaded channel logofile %s/%s\n", dir, name);
-  TAP_Hdd_ChangeDir(dir);
+  ReadInDir(dir, name);
   logoW = logoH = 0;
   // An unopenable file has no size from the probe and is never decoded.
   TYPE_File *f = TAP_Hdd_Fopen(name);

@@ -4,7 +4,7 @@
 
 #include "logo.h"
 #include "logo_host.h"
-#include "logo_write.h"
+#include "logo_internal.h"
 #include "pngcodec.h"
 
 int32_t LoadPNG(const char *name) {
@@ -54,10 +54,8 @@ int32_t LoadPNG(const char *name) {
   return LogLoad(kPngDone, 1);
 }
 
-// The PNG reader takes the name in the current directory.
 int32_t LoadPngLogo(const char *dir, const char *name) {
-  WriteLog("= Loaded channel logofile %s/%s\n", dir, name);
-  TAP_Hdd_ChangeDir(dir);
+  ReadInDir(dir, name);
   LogLoad(kLoadPngChosen);
   return LoadPNG(name);
 }

@@ -3,7 +3,7 @@
 // 32-bit ARGB (their "32" variants) pixels, top row first.
 #include "logo.h"
 #include "logo_host.h"
-#include "logo_write.h"
+#include "logo_internal.h"
 #include "tklib.h"
 
 // The channel scale is 8.2258, not 255/31: the brightest value is 254.

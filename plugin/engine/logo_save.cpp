@@ -9,7 +9,7 @@
 
 #include "logo_formats.h"
 #include "logo_host.h"
-#include "logo_write.h"
+#include "logo_internal.h"
 
 // A source of more than 16 bits a pixel keeps them in QTL/QSL/IBL targets.
 static bool WideSource(const char *ext) {

@@ -1,9 +1,13 @@
-// logo_write.h - inside the engine: how the writers put a finished file in
-// its target's place.
-#ifndef LOGO_WRITE_H
-#define LOGO_WRITE_H
+// logo_internal.h - inside the engine: what the format units share.
+#ifndef LOGO_INTERNAL_H
+#define LOGO_INTERNAL_H
 
+#include "logo_result.h"
 #include "tap.h"
+
+// For a reader that takes the name in the current directory: the file's log
+// line, and dir made current.
+void ReadInDir(const char *dir, const char *name);
 
 // Each target is written under a name of its own first and takes the
 // target's place only when it is all there: a failed write (a full disk)
