@@ -43,9 +43,18 @@ raw16() { # raw16 FILE W H PIXEL
 }
 
 # ---- usage ----------------------------------------------------------------
+. "$(dirname "$0")/targets.sh"
+read_targets "$logoconv" || exit 1
+names_all() { # names_all TEXT: every target is a word of TEXT
+  local t
+  for t in "${targets[@]}"; do grep -qw -- "$t" <<<"$1" || return 1; done
+}
 run --help
-check "--help exits 0 and names every target" \
-  bash -c '[ '$rc' = 0 ] && for t in bll bll32 png bmp bmpjpg qtl qsl ibl; do grep -q "$t" "'"$work/out"'" || exit 1; done'
+# The sentence that names the targets, before the options.
+named=$(awk 'NR > 1 && !NF { exit } NR > 1' <<<"$out" | tr '\n' ' ')
+check "--help exits 0" [ "$rc" = 0 ]
+check "  and names every target" names_all "$named"
+check "  with the first and the last key" has "keys ${keys[0]} to ${keys[-1]})" "$named"
 run nosuch "$work"
 check "an unknown target is a usage error" [ "$rc" = 2 ]
 check "  and says which" has "unknown target nosuch" "$err"

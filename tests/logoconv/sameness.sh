@@ -12,7 +12,8 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 passed=0
 written=0
-targets=(bll bll32 png bmp bmpjpg qtl qsl ibl)
+. "$(dirname "$0")/targets.sh"
+read_targets "$logoconv" || exit 1
 
 "$mksample" "$work/sample" || exit 1
 logos=$work/sample/ProgramFiles/Settings/Logos
@@ -37,10 +38,10 @@ for src in "${sources[@]}"; do
     mkdir -p "$disk/L" "$disk/ProgramFiles/Settings/Velumo"
     cp -p "$logos/$src" "$disk/L/"
     printf 'Path01=/L\r\nPathCur=1\r\nSort=0\r\n' >"$disk/ProgramFiles/Settings/Velumo/Velumo.ini"
-    printf 'key Down\nkey %d\nkey Stop\n' $((t + 1)) >"$work/script"
+    printf 'key Down\nkey %d\nkey Stop\n' "${keys[$t]}" >"$work/script"
     if ! "$tapsim" --disk "$disk" --script "$work/script" --clock "2012-02-17 09:05:30" --strict \
       "$plugin" >"$work/tapsim.out" 2>&1; then
-      echo "FAILED: tapsim on $src, key $((t + 1))"
+      echo "FAILED: tapsim on $src, key ${keys[$t]}"
       cat "$work/tapsim.out"
       failures=$((failures + 1))
       continue

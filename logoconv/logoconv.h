@@ -1,0 +1,87 @@
+// logoconv.h - what logoconv's units hand each other: the command line's
+// options, the jobs planned from the paths, and what became of each.
+// options.cpp reads the command line, plan.cpp turns the paths into jobs,
+// workers.cpp runs them in worker processes, report.cpp says what happened.
+#ifndef LOGOCONV_LOGOCONV_H
+#define LOGOCONV_LOGOCONV_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace logoconv {
+
+struct Options {
+  int target = -1;
+  bool recursive = false, force = false, fit = false, dryRun = false, verbose = false;
+  int jobs = 0;
+  std::string output; // absolute, "" = next to the source
+};
+
+// What became of a job; the engine's code says why.
+enum Outcome : int32_t {
+  kPending = 0,
+  kConverted,
+  kWouldConvert,
+  kSkipExists,
+  kSkipOwnFormat,
+  kSkipSameTarget,
+  kFailed,
+};
+
+// Codes of our own beside the engine's kConvert* ones.
+constexpr int32_t kWorkerDied = -1;
+constexpr int32_t kPathTooLong = -2;
+
+struct Job {
+  std::string dir, name, outDir; // absolute folders, as the engine takes them
+  std::string shown;             // the source as the user named it
+  std::string first, second;     // target names (second only for bmpjpg)
+  int sameAs = -1;               // the job that writes these targets already
+};
+
+// Kept in shared memory while the workers run, hence plain fixed-size fields.
+struct Result {
+  int32_t outcome, code;
+};
+
+// An argument that gives no job.
+struct Failure {
+  std::string shown, reason;
+};
+
+struct Ran {
+  std::vector<Result> results; // one a job, in the jobs' order
+  bool complete = true;        // false when interrupted
+  double seconds = 0;
+};
+
+// options.cpp: fills opt and paths (TARGET taken off); -1 to go on, else
+// the exit status (--help, --list-formats or a usage error).
+int ParseOptions(int argc, char **argv, Options &opt, std::vector<std::string> &paths);
+
+// plan.cpp
+std::string Join(const std::string &dir, const std::string &name);
+// Creates -o's folder (not on a dry run) and makes it absolute; false
+// when it cannot be created, said on stderr.
+bool PrepareOutput(Options &opt);
+// The jobs of the paths, in the order given, folders in name order.
+void Collect(const Options &opt, const std::vector<std::string> &paths, std::vector<Job> &jobs,
+             std::vector<Failure> &early);
+// Fills each job's targets and which job writes a shared target first.
+void Plan(const Options &opt, std::vector<Job> &jobs);
+// Creates -o's mirrored folders before any worker writes into them.
+bool MakeOutputFolders(const Options &opt, const std::vector<Job> &jobs);
+
+// workers.cpp: also takes over SIGINT, SIGTERM and SIGPIPE.
+Ran Run(const Options &opt, const std::vector<Job> &jobs);
+
+// report.cpp: prints what became of each job and the summary; the exit
+// status.
+int Report(const Options &opt, const std::vector<Job> &jobs, const std::vector<Failure> &early,
+           const Ran &ran);
+
+} // namespace logoconv
+
+#endif

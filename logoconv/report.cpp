@@ -1,0 +1,124 @@
+// report.cpp - what became of the jobs: a line for each file that failed
+// or was skipped for a reason worth saying (with -v every file), the
+// summary, and the exit status.
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "logo.h"
+#include "logo_formats.h"
+#include "logoconv.h"
+
+namespace logoconv {
+namespace {
+
+const char *Reason(const Result &r) {
+  switch (r.code) {
+  case kWorkerDied:
+    return "the worker converting it ended abnormally";
+  case kPathTooLong:
+    return "the target's folder path is too long (at most about 500 characters)";
+  case kConvertNameTooLong:
+    return "the target's name would be longer than 127 characters";
+  case kConvertNotAFile:
+    return "a folder, link or other non-plain file holds the target's name";
+  case kConvertEmpty:
+    return "no rows or columns left at the logo's size";
+  case kConvertNoMemory:
+    return "out of memory";
+  case kConvertWriteFailed:
+    return "the target could not be written";
+  default:
+    return "conversion failed";
+  }
+}
+
+// The engine only says the load failed: whether the file could be opened
+// at all is told apart here.
+std::string LoadFailure(const Job &j) {
+  const std::string path = Join(j.dir, j.name);
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) return std::string("cannot open: ") + strerror(errno);
+  fclose(f);
+  const LogoFormat *format = LogoFormatOf(j.name.c_str());
+  return std::string("not a readable ") + (format ? format->ext + 1 : "") +
+         " logo (damaged, unsupported or too large)";
+}
+
+std::string Targets(const Job &j) {
+  std::string t = Join(j.outDir, j.first);
+  if (!j.second.empty()) t += " + " + j.second;
+  return t;
+}
+
+} // namespace
+
+int Report(const Options &opt, const std::vector<Job> &jobs, const std::vector<Failure> &early,
+           const Ran &ran) {
+  size_t converted = 0, would = 0, exists = 0, own = 0, same = 0, failed = early.size(), left = 0;
+  for (const Failure &f : early)
+    fprintf(stderr, "logoconv: %s: %s\n", f.shown.c_str(), f.reason.c_str());
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    const Job &j = jobs[i];
+    const Result &r = ran.results[i];
+    switch (r.outcome) {
+    case kConverted:
+      ++converted;
+      if (opt.verbose) printf("%s -> %s\n", j.shown.c_str(), Targets(j).c_str());
+      break;
+    case kWouldConvert:
+      ++would;
+      printf("%s -> %s\n", j.shown.c_str(), Targets(j).c_str());
+      break;
+    case kSkipExists:
+      ++exists;
+      if (opt.verbose) printf("%s: skipped, %s exists\n", j.shown.c_str(), Targets(j).c_str());
+      break;
+    case kSkipOwnFormat:
+      ++own;
+      if (opt.verbose)
+        printf("%s: skipped, the target would be the file itself\n", j.shown.c_str());
+      break;
+    case kSkipSameTarget:
+      ++same;
+      fprintf(stderr, "logoconv: %s: skipped, %s writes the same target\n", j.shown.c_str(),
+              jobs[size_t(j.sameAs)].shown.c_str());
+      break;
+    case kFailed:
+      ++failed;
+      fprintf(stderr, "logoconv: %s: %s\n", j.shown.c_str(),
+              r.code == kConvertLoadFailed ? LoadFailure(j).c_str() : Reason(r));
+      break;
+    default:
+      ++left;
+      break;
+    }
+  }
+  const size_t skipped = exists + own + same;
+  if (opt.dryRun)
+    printf("logoconv: would convert %zu, skip %zu, fail %zu", would, skipped, failed);
+  else
+    printf("logoconv: converted %zu, skipped %zu, failed %zu", converted, skipped, failed);
+  if (skipped) {
+    printf(" (skipped:");
+    const char *sep = " ";
+    if (exists) printf("%s%zu target exists, --force replaces", sep, exists), sep = "; ";
+    if (own) printf("%s%zu already in the target format", sep, own), sep = "; ";
+    if (same) printf("%s%zu same target as another source", sep, same);
+    printf(")");
+  }
+  const double elapsed = ran.seconds;
+  if (!opt.dryRun && converted && elapsed > 0)
+    printf(", %.2f s, %.0f logos/s", elapsed, converted / elapsed);
+  printf("\n");
+  if (!ran.complete) {
+    printf("logoconv: interrupted, %zu not converted\n", left);
+    return 130;
+  }
+  return failed ? 1 : 0;
+}
+
+} // namespace logoconv
