@@ -30,10 +30,6 @@ enum Outcome : int32_t {
   kFailed,
 };
 
-// Codes of our own beside the engine's kConvert* ones.
-constexpr int32_t kWorkerDied = -1;
-constexpr int32_t kPathTooLong = -2;
-
 struct Job {
   std::string dir, name, outDir; // absolute folders, as the engine takes them
   std::string shown;             // the source as the user named it

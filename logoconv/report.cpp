@@ -15,25 +15,10 @@
 namespace logoconv {
 namespace {
 
+// The engine's table of results says why a file was not converted.
 const char *Reason(const Result &r) {
-  switch (r.code) {
-  case kWorkerDied:
-    return "the worker converting it ended abnormally";
-  case kPathTooLong:
-    return "the target's folder path is too long (at most about 500 characters)";
-  case kConvertNameTooLong:
-    return "the target's name would be longer than 127 characters";
-  case kConvertNotAFile:
-    return "a folder, link or other non-plain file holds the target's name";
-  case kConvertEmpty:
-    return "no rows or columns left at the logo's size";
-  case kConvertNoMemory:
-    return "out of memory";
-  case kConvertWriteFailed:
-    return "the target could not be written";
-  default:
-    return "conversion failed";
-  }
+  const char *reason = LogoResultOf(r.code).reason;
+  return reason ? reason : "conversion failed";
 }
 
 // The engine only says the load failed: whether the file could be opened

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "Velumo.h"
 #include "logo.h"
 #include "logoconv.h"
 #include "tapsim.h"
@@ -41,9 +40,6 @@ void OnInterrupt(int) {
   if (board) __atomic_store_n(&board->stop, 1u, __ATOMIC_SEQ_CST);
 }
 
-// The engine's log lines have no reader here.
-void Discard(const char *) {}
-
 // The engine looks at a target through the receiver's device path of the
 // disk ("/mnt/hd" + folder + name, with room for a temporary suffix) in a
 // buffer of this size; a deeper target is failed here with its own reason.
@@ -53,7 +49,7 @@ Result Convert(const Options &opt, const Job &j) {
   if (j.sameAs >= 0) return {kSkipSameTarget, 0};
   const bool ownName = j.dir == j.outDir && (j.first == j.name || j.second == j.name);
   if (!ownName && 7 + j.outDir.size() + 1 + j.first.size() + 3 >= kEnginePath)
-    return {kFailed, kPathTooLong};
+    return {kFailed, kConvertPathTooLong};
   if (!ownName && !opt.force) {
     for (const std::string *t : {&j.first, &j.second}) {
       struct stat st;
@@ -80,7 +76,6 @@ Result Convert(const Options &opt, const Job &j) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != driver) _exit(3);
   if (!Sim_UseFolder("/")) _exit(3);
-  logSink = Discard;
   while (!__atomic_load_n(&board->stop, __ATOMIC_SEQ_CST)) {
     const uint32_t i = __atomic_fetch_add(&board->next, 1u, __ATOMIC_SEQ_CST);
     if (i >= jobs.size()) break;
@@ -162,7 +157,7 @@ bool RunWorkers(const Options &opt, const std::vector<Job> &jobs, int workers) {
       const int32_t held = board->current[w];
       if (held >= 0 && results[held].outcome == kPending && !killed) {
         results[held].outcome = kFailed;
-        results[held].code = kWorkerDied;
+        results[held].code = kConvertWorkerDied;
         __atomic_fetch_add(&board->done, 1u, __ATOMIC_SEQ_CST);
       }
     }
