@@ -3,32 +3,21 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include "Velumo.h"
 #include "firmware_dat.h"
-#include "testdisk.h"
+#include "plugin_fixture.h"
 #include "tklib.h"
 
 extern "C" dword _tapTask[];
 
 namespace {
 
-class Lifecycle : public SimTest {
+class Lifecycle : public PluginTest {
 protected:
   void SetUp() override {
-    SimTest::SetUp();
-    char err[256] = "";
-    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
-    ASSERT_GE(slot_, 0) << err;
+    PluginTest::SetUp();
+    Start();
   }
-  // A plug-in left running would free its menu from the next test's fresh
-  // heap ledger when it starts again in this process.
-  void TearDown() override {
-    if (slot_ >= 0 && Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_STOP, 0, 0);
-    SimTest::TearDown();
-  }
-  dword Key(dword code) { return Sim_DeliverEvent(EVT_KEY, code, 0); }
   uint32_t Shown(int x, int y) { return Sim_ShownPlane()[y * OSD_WIDTH + x]; }
-  int slot_ = -1;
 };
 
 TEST_F(Lifecycle, StartCoversTheScreenAndOpensTheList) {
@@ -171,25 +160,21 @@ namespace {
 
 // The key translation for the second remote control, hooked in front of the
 // plug-in's handler in the firmware's plug-in table.
-class SecondRemote : public SimTest {
+class SecondRemote : public PluginTest {
 protected:
   void Start(uint32_t remoteType) {
     ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/FirmwareTMS.dat"),
                               FirmwareDat({{1234, 1}, {22010, remoteType}})));
     Sim_SetSystemId(22010);
     RemoteType = 1;
-    char err[256] = "";
-    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
-    ASSERT_GE(slot_, 0) << err;
+    PluginTest::Start();
   }
   void TearDown() override {
-    if (Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_STOP, 0, 0);
+    Stop();
     EXPECT_EQ(0u, Sim_HeapBlocksTotal()); // the model file went back at the end
     RemoteType = 1;
     SimTest::TearDown();
   }
-  dword Key(dword code) { return Sim_DeliverEvent(EVT_KEY, code, 0); }
-  int slot_ = -1;
 };
 
 TEST_F(SecondRemote, KeysAreExchangedBeforeThePluginSeesThem) {

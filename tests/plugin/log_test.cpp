@@ -2,39 +2,19 @@
 // terminal, debug lines only with the Debug setting on.
 #include <sys/stat.h>
 
-#include "Velumo.h"
-#include "testdisk.h"
+#include "plugin_fixture.h"
 #include "tklib.h"
 
 namespace {
 
 const char kLog[] = "/ProgramFiles/Settings/Velumo/Velumo.log";
 
-class Log : public SimTest {
+class Log : public PluginTest {
 protected:
-  void Start(const char *ini = nullptr) {
-    if (ini) {
-      mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
-      mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
-      ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.ini"), ini));
-    }
-    char err[256] = "";
-    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
-    ASSERT_GE(slot_, 0) << err;
-  }
-  void TearDown() override {
-    if (slot_ >= 0 && Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_STOP, 0, 0);
-    SimTest::TearDown();
-  }
-  std::string File() {
-    std::string bytes;
-    ReadHostFile(Host(kLog), bytes);
-    return bytes;
-  }
+  std::string File() { return DiskFile(kLog); }
   static bool Has(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
   }
-  int slot_ = -1;
 };
 
 const char *const kDebugLines[] = {

@@ -3,41 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Velumo.h"
-#include "testdisk.h"
+#include "plugin_fixture.h"
 #include "tklib.h"
 
 namespace {
 
 const char kIni[] = "/ProgramFiles/Settings/Velumo/Velumo.ini";
 
-class Settings : public SimTest {
+class Settings : public PluginTest {
 protected:
-  void Start(const char *ini = nullptr) {
-    if (ini) {
-      mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
-      mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
-      ASSERT_TRUE(WriteHostFile(Host(kIni), ini));
-    }
-    char err[256] = "";
-    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
-    ASSERT_GE(slot_, 0) << err;
-  }
-  void TearDown() override {
-    if (slot_ >= 0 && Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_STOP, 0, 0);
-    SimTest::TearDown();
-  }
   std::string File() {
-    std::string bytes;
-    EXPECT_TRUE(ReadHostFile(Host(kIni), bytes));
-    return bytes;
+    EXPECT_TRUE(HostExists(Host(kIni)));
+    return DiskFile(kIni);
   }
-  std::string Log() {
-    std::string bytes;
-    ReadHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.log"), bytes);
-    return bytes;
-  }
-  int slot_ = -1;
+  std::string Log() { return DiskFile("/ProgramFiles/Settings/Velumo/Velumo.log"); }
 };
 
 std::string DefaultFile() {
