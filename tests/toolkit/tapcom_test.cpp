@@ -119,7 +119,7 @@ TEST_F(Plugins, EventsRunWithTheTaskIndexSwitched) {
   EXPECT_EQ(11u, probes[1].param1);
   EXPECT_EQ(22u, probes[1].param2);
   EXPECT_EQ(1u, probes[1].taskIndex);
-  EXPECT_EQ(0u, _curTapTask); // restored
+  EXPECT_EQ(0u, _curTapTask);                                  // restored
   EXPECT_EQ(0u, HDD_TAP_SendEvent(0x43434343, true, 1, 0, 0)); // nobody has it
   EXPECT_EQ(1, probes[1].events);
 
