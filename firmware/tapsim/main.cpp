@@ -82,12 +82,6 @@ bool ReadAll(const std::string &path, std::string &text) {
   return true;
 }
 
-bool AnyRunning() {
-  for (int i = 0; i < SIM_MAX_PLUGINS; ++i)
-    if (Sim_PluginRunning(i)) return true;
-  return false;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -285,15 +279,5 @@ int main(int argc, char **argv) {
     }
   }
 
-  for (int i = 0; i < SIM_MAX_PLUGINS; ++i) {
-    const char *name = Sim_PluginName(i);
-    if (!*name) continue;
-    const bool running = Sim_PluginRunning(i);
-    const dword blocks = Sim_HeapBlocks(i), misuse = Sim_HeapMisuse(i);
-    fprintf(stderr, "tapsim: %s\n", PluginSummary(i).c_str());
-    if (strict && (misuse || (!running && blocks))) status = 3;
-  }
-  if (status == 3) fprintf(stderr, "tapsim: --strict: heap blocks left behind or heap misused\n");
-  Sim_Shutdown();
-  return status;
+  return EndSession(strict, status);
 }

@@ -62,12 +62,6 @@ struct Shared {
   bool quitting = false;
 };
 
-bool AnyRunning() {
-  for (int i = 0; i < SIM_MAX_PLUGINS; ++i)
-    if (Sim_PluginRunning(i)) return true;
-  return false;
-}
-
 bool ReadFile(const std::string &path, std::string &out, size_t tail = 0) {
   std::ifstream f(path, std::ios::binary);
   if (!f) return false;
@@ -85,10 +79,11 @@ bool ReadFile(const std::string &path, std::string &out, size_t tail = 0) {
   return true;
 }
 
-// The simulator's side: events, recording, and what the page shows.
-class Session {
+// The plug-ins as they run live, on the simulator's side: events, recording,
+// and what the page shows.
+class LivePlugins {
 public:
-  Session(const ServeOptions &o, Shared &sh, std::string shotPath)
+  LivePlugins(const ServeOptions &o, Shared &sh, std::string shotPath)
       : options_(o), sh_(sh), shotPath_(std::move(shotPath)) {}
 
   std::string Handle(const Request &r) {
@@ -431,8 +426,8 @@ int Serve(const ServeOptions &options) {
   sigaction(SIGTERM, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  Session session(options, sh, shotPath);
-  session.Publish(true);
+  LivePlugins live(options, sh, shotPath);
+  live.Publish(true);
   std::thread server([&svr] { svr.listen_after_bind(); });
   printf("tapsim: open http://%s:%d/?token=%s in a browser (Ctrl-C ends)\n",
          web::UrlHost(options.listen.host).c_str(), port, token.c_str());
@@ -447,11 +442,11 @@ int Serve(const ServeOptions &options) {
       work.swap(sh.queue);
     }
     for (const Request &r : work) {
-      std::string reply = session.Handle(r);
-      session.Publish(r.kind == Request::Restart);
+      std::string reply = live.Handle(r);
+      live.Publish(r.kind == Request::Restart);
       // A key's answer names the screen it led to, so the page can wait for it.
       if ((r.kind == Request::Key || r.kind == Request::Char) && reply.back() == '}')
-        reply.insert(reply.size() - 1, ",\"frame\":" + std::to_string(session.Frame()));
+        reply.insert(reply.size() - 1, ",\"frame\":" + std::to_string(live.Frame()));
       std::lock_guard<std::mutex> lock(sh.m);
       sh.replies[r.id] = std::move(reply);
       sh.doneId = r.id;
@@ -459,8 +454,8 @@ int Serve(const ServeOptions &options) {
     }
     const Clock::time_point now = Clock::now();
     if (now >= nextIdle) {
-      session.Idle();
-      session.Publish(false);
+      live.Idle();
+      live.Publish(false);
       nextIdle += kIdlePeriod;
       if (nextIdle < now) nextIdle = now + kIdlePeriod; // after a stall, no burst to catch up
     }
@@ -476,14 +471,5 @@ int Serve(const ServeOptions &options) {
   unlink(shotPath.c_str());
   rmdir(dir);
 
-  int status = 0;
-  for (int i = 0; i < SIM_MAX_PLUGINS; ++i) {
-    if (!*Sim_PluginName(i)) continue;
-    fprintf(stderr, "tapsim: %s\n", PluginSummary(i).c_str());
-    if (options.strict && (Sim_HeapMisuse(i) || (!Sim_PluginRunning(i) && Sim_HeapBlocks(i))))
-      status = 3;
-  }
-  if (status == 3) fprintf(stderr, "tapsim: --strict: heap blocks left behind or heap misused\n");
-  Sim_Shutdown();
-  return status;
+  return EndSession(options.strict, 0);
 }

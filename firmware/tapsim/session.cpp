@@ -1,10 +1,16 @@
-// session.cpp - the end-of-session line of a plug-in, shared by the scripted
-// and the served modes.
+// session.cpp - a session's plug-ins and its end, shared by the scripted and
+// the served modes.
 #include "session.h"
 
 #include <stdio.h>
 
 #include "tapsim.h"
+
+bool AnyRunning() {
+  for (int i = 0; i < SIM_MAX_PLUGINS; ++i)
+    if (Sim_PluginRunning(i)) return true;
+  return false;
+}
 
 std::string PluginSummary(int slot) {
   char counts[256];
@@ -15,4 +21,19 @@ std::string PluginSummary(int slot) {
            Sim_HeapMisuse(slot), Sim_PluginEvents(slot));
   return std::string(Sim_PluginName(slot)) + ": " +
          (Sim_PluginRunning(slot) ? "still loaded" : "exited (TAP_Exit)") + counts;
+}
+
+int EndSession(bool strict, int status) {
+  bool heapFault = false;
+  for (int i = 0; i < SIM_MAX_PLUGINS; ++i) {
+    if (!*Sim_PluginName(i)) continue;
+    fprintf(stderr, "tapsim: %s\n", PluginSummary(i).c_str());
+    if (Sim_HeapMisuse(i) || (!Sim_PluginRunning(i) && Sim_HeapBlocks(i))) heapFault = true;
+  }
+  if (strict && heapFault) {
+    fprintf(stderr, "tapsim: --strict: heap blocks left behind or heap misused\n");
+    status = 3;
+  }
+  Sim_Shutdown();
+  return status;
 }
