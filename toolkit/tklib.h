@@ -193,11 +193,11 @@ static_assert(sizeof(void *) != 4 || sizeof(FontData) == 2296, "the receiver's f
 
 extern const FontData Calibri_10_FontData, Calibri_12_FontData, Calibri_14_FontData,
     Calibri_16_FontData, Calibri_18_FontData, Calibri_20_FontData, Calibri_20B_FontData;
-// The plug-in's own copy of the size-12 font.
+// The plug-in's own record of the size-12 font; it draws from
+// Calibri_12_Bitmap.
 extern const FontData Calibri_FontData;
 extern const byte Calibri_10_Bitmap[], Calibri_12_Bitmap[], Calibri_14_Bitmap[],
-    Calibri_16_Bitmap[], Calibri_18_Bitmap[], Calibri_20_Bitmap[], Calibri_20B_Bitmap[],
-    Calibri_Bitmap[];
+    Calibri_16_Bitmap[], Calibri_18_Bitmap[], Calibri_20_Bitmap[], Calibri_20B_Bitmap[];
 
 enum { ALIGN_LEFT = 0, ALIGN_CENTER = 1, ALIGN_RIGHT = 2 };
 // Fitting a text into its span: cut at the end, cut at the end and end with
