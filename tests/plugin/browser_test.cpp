@@ -12,14 +12,11 @@
 #include <random>
 
 #include "Velumo.h"
+#include "rawlogo.h"
 #include "testdisk.h"
 #include "tklib.h"
 
 namespace {
-
-std::string Be32(uint32_t v) {
-  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
 
 // Independent of the plug-in: the documented conversions written out.
 uint16_t To16(uint32_t p) {

@@ -3,7 +3,6 @@
 // logos; and the detail view after a logo that fails to load.
 #include <dirent.h>
 #include <signal.h>
-#include <png.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,30 +10,16 @@
 #include <algorithm>
 
 #include "Velumo.h"
+#include "oracle.h"
+#include "rawlogo.h"
 #include "testdisk.h"
 #include "tklib.h"
 
 namespace {
 
-std::string Be32(uint32_t v) {
-  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
-
-std::string Raw32(uint32_t w, uint32_t h, const std::vector<uint32_t> &px) {
-  std::string s = Be32(w) + Be32(h);
-  for (uint32_t p : px) s += Be32(p);
-  return s;
-}
-
 // An RGBA PNG written by libpng.
 bool WritePng(const std::string &path, uint32_t w, uint32_t h, const std::vector<uint8_t> &rgba) {
-  png_image image;
-  memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = w;
-  image.height = h;
-  image.format = PNG_FORMAT_RGBA;
-  return png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr) != 0;
+  return WriteHostFile(path, LibpngRgba(w, h, rgba));
 }
 
 volatile sig_atomic_t waitedForAFifo = 0;

@@ -9,13 +9,10 @@
 
 #include "Velumo.h"
 #include "logo_formats.h"
+#include "rawlogo.h"
 #include "testdisk.h"
 
 namespace {
-
-std::string Be32(uint32_t v) {
-  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
 
 uint32_t Word(const std::string &s, size_t at) {
   return uint32_t(uint8_t(s[at])) << 24 | uint32_t(uint8_t(s[at + 1])) << 16 |
@@ -24,9 +21,9 @@ uint32_t Word(const std::string &s, size_t at) {
 
 // Every pixel opaque and different from its neighbours.
 std::string Raw32(uint32_t w, uint32_t h) {
-  std::string s = Be32(w) + Be32(h);
-  for (uint32_t i = 0; i < w * h; ++i) s += Be32(0xFF000000u | (i * 0x0A0B0Du & 0xFFFFFF));
-  return s;
+  std::vector<uint32_t> px(size_t(w) * h);
+  for (uint32_t i = 0; i < w * h; ++i) px[i] = 0xFF000000u | (i * 0x0A0B0Du & 0xFFFFFF);
+  return ::Raw32(w, h, px);
 }
 
 TEST(LogoTable, TheFileListFilterIsTheFormatsInTheirOrder) {

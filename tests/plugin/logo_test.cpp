@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "Velumo.h"
+#include "rawlogo.h"
 #include "testdisk.h"
 #include "tklib.h"
 
@@ -38,19 +39,9 @@ protected:
   }
 };
 
-std::string Be32(uint32_t v) {
-  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
-
 std::string Raw16(uint32_t w, uint32_t h, const std::vector<uint16_t> &pixels) {
   std::string s = Be32(w) + Be32(h);
   for (uint16_t p : pixels) s += std::string{char(p >> 8), char(p)};
-  return s;
-}
-
-std::string Raw32(uint32_t w, uint32_t h, const std::vector<uint32_t> &pixels) {
-  std::string s = Be32(w) + Be32(h);
-  for (uint32_t p : pixels) s += Be32(p);
   return s;
 }
 

@@ -12,14 +12,11 @@
 #include "Velumo.h"
 #include "oracle.h"
 #include "pngcodec.h"
+#include "rawlogo.h"
 #include "testdisk.h"
 #include "tklib.h"
 
 namespace {
-
-std::string Be32(uint32_t v) {
-  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
 
 // Every file below a host folder with its bytes.
 void Snapshot(const std::string &root, const std::string &rel,
@@ -54,15 +51,11 @@ protected:
     std::string raw16 = Be32(54) + Be32(34), raw32 = Be32(61) + Be32(40);
     for (int i = 0; i < 54 * 34; ++i) raw16 += std::string{char(0x80 | (i & 0x7F)), char(i)};
     for (int i = 0; i < 61 * 40; ++i) raw32 += Be32(uint32_t(i * 0x9E3779B1u));
-    PngSpec shape;
-    shape.width = 30;
-    shape.height = 20;
-    shape.colorType = 6;
     std::vector<uint8_t> rgba(30 * 20 * 4);
     for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = uint8_t(i * 7);
     sources_ = {{"/Logos/a16.qtl", raw16},
                 {"/Logos/b32.bll32", raw32},
-                {"/Logos/c.png", LibpngWrite(shape, rgba)},
+                {"/Logos/c.png", LibpngRgba(30, 20, rgba)},
                 {"/Logos/d.jpg", LibjpegWrite(40, 30)},
                 {"/Other/e.ibl", raw16}};
     for (const auto &s : sources_) ASSERT_TRUE(WriteHostFile(Host(s.first), s.second));

@@ -69,6 +69,14 @@ std::string LibpngWrite(const PngSpec &s, const std::vector<uint8_t> &samples) {
   return out;
 }
 
+std::string LibpngRgba(uint32_t w, uint32_t h, const std::vector<uint8_t> &rgba) {
+  PngSpec s;
+  s.width = w;
+  s.height = h;
+  s.colorType = 6;
+  return LibpngWrite(s, rgba);
+}
+
 bool LibpngRead(const std::string &file, uint32_t &w, uint32_t &h, int &colorType, int &depth,
                 bool &interlaced, std::vector<uint8_t> &samples) {
   png_structp p = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Quiet, Quiet);
