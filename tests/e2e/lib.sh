@@ -15,17 +15,10 @@ run() { # run NAME SCRIPT-TEXT [tapsim options...]; sets rc, out, err
   err=$(cat "$work/$name.err")
 }
 
-check() { # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failures=$((failures + 1))
-    echo "FAILED: $what"
-    echo "  exit code: $rc"
-    echo "  stderr: $err"
-  fi
+. "$(dirname "${BASH_SOURCE[0]}")/../support/check.sh"
+failure_details() {
+  echo "  exit code: $rc"
+  echo "  stderr: $err"
 }
 
 has() { grep -qF -- "$1" <<<"$2"; }

@@ -23,17 +23,10 @@ if ! command -v djpeg >/dev/null; then
   exit 1
 fi
 
-check() { # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failures=$((failures + 1))
-    echo "FAILED: $what"
-    echo "  exit status: $rc"
-    echo "  output: $(printf '%q' "$out")"
-  fi
+. "$here/../support/check.sh"
+failure_details() {
+  echo "  exit status: $rc"
+  echo "  output: $(printf '%q' "$out")"
 }
 
 conv() { # conv ARGS...; sets rc and out (stdout, exactly)

@@ -11,18 +11,11 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 passed=0
 
-check() { # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failures=$((failures + 1))
-    echo "FAILED: $what"
-    echo "  exit code: $rc"
-    echo "  stdout: $out"
-    echo "  stderr: $err"
-  fi
+. "$(dirname "$0")/../support/check.sh"
+failure_details() {
+  echo "  exit code: $rc"
+  echo "  stdout: $out"
+  echo "  stderr: $err"
 }
 run() { # run ARGS...; sets rc, out, err
   "$logoconv" "$@" >"$work/out" 2>"$work/err"

@@ -9,14 +9,7 @@ build=$1 version=$2 example=$3 debsh=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0 passed=0
-check() { # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else
-    failures=$((failures + 1))
-    echo "FAILED: $what"
-  fi
-}
+. "$(dirname "$0")/../support/check.sh"
 
 if ! bash "$debsh" "$build" "$work/out" "$version" >"$work/deb.log" 2>&1; then
   cat "$work/deb.log"

@@ -8,14 +8,7 @@ build=$1 version=$2 plugin=$3 tapsim=$4 top=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0 passed=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else
-    failures=$((failures + 1))
-    echo "FAILED: $what"
-  fi
-}
+. "$(dirname "$0")/../support/check.sh"
 
 name=velumo-$version-receiver
 if ! bash "$top/cmake/receiver/package.sh" "$work/$name.tar.gz" "$plugin" "$tapsim" "$top" >"$work/log" 2>&1; then
