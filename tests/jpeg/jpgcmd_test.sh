@@ -302,7 +302,7 @@ if [ -n "$suite" ] && [ -d "$suite" ]; then
   check "BMP Suite: some converted ($converted), some refused ($refused)" \
     test "$converted" -gt 0 -a "$refused" -gt 0
 else
-  echo "BMP Suite not found: skipped"
+  skip_or_fail "BMP Suite"
 fi
 
 # The example links only libijenc.a and writes a JPEG from memory.

@@ -18,3 +18,14 @@ check() {
   fi
 }
 
+# skip_or_fail WHAT: something a part of the script needs is not on this
+# machine.  Here that part is skipped ("WHAT not found: skipped"); on CI
+# (CI=true), which must have everything, it counts as a failure.
+skip_or_fail() {
+  if [ "${CI:-}" = true ]; then
+    failures=$((failures + 1))
+    echo "FAILED: $1 not found (CI=true: the CI machine must have it)"
+  else
+    echo "$1 not found: skipped"
+  fi
+}
