@@ -1,5 +1,10 @@
 # Shared by the tapsim end-to-end scripts: run tapsim, check results, count.
-# The sourcing script sets tapsim, plugin and work.
+# Sourced without arguments, it takes the script's own: TAPSIM VELUMO.so ...
+set -u
+tapsim=$1
+plugin=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 emu=${TAPSIM_EMULATOR:-}
 failures=0
 passed=0

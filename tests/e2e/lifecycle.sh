@@ -1,11 +1,6 @@
 #!/usr/bin/env bash
 # tapsim end to end: how runs end, what they print, and how bad input is met.
 # usage: lifecycle.sh TAPSIM VELUMO.so   (TAPSIM_EMULATOR may name qemu)
-set -u
-tapsim=$1
-plugin=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/lib.sh"
 
 # The exit key ends the plug-in and gives the screen back to normal viewing.

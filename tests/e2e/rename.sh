@@ -2,13 +2,8 @@
 # tapsim end to end: renaming a logo with the on-screen keyboard, with the
 # companion remote-control plug-in loaded beside Velumo.
 # usage: rename.sh TAPSIM VELUMO.so COMPANION.so   (TAPSIM_EMULATOR may name qemu)
-set -u
-tapsim=$1
-plugin=$2
-companion=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/lib.sh"
+companion=$3
 folder=ProgramFiles/Settings/Velumo
 
 disk() { # disk NAME: a disk with two logos listed from /Logos

@@ -2,11 +2,6 @@
 # tapsim end to end: what a start on an empty disk leaves there (settings
 # file, log) and what reaches the network terminal.
 # usage: startup.sh TAPSIM VELUMO.so   (TAPSIM_EMULATOR may name qemu)
-set -u
-tapsim=$1
-plugin=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/lib.sh"
 clock="2012-02-17 09:05:30"
 folder=ProgramFiles/Settings/Velumo

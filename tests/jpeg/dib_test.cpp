@@ -32,8 +32,7 @@ protected:
   void TearDown() override {
     Sim_FailAllocNth(0);
     Sim_FailWriteAfter(-1);
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
-    EXPECT_EQ(0, Sim_OpenFileCount());
+    ExpectNothingHeld();
     SimTest::TearDown();
   }
   void Put(const std::string &name, const std::string &bytes) {

@@ -11,9 +11,8 @@
 #include <algorithm>
 #include <random>
 
-#include "Velumo.h"
+#include "plugin_fixture.h"
 #include "rawlogo.h"
-#include "testdisk.h"
 #include "tklib.h"
 
 namespace {
@@ -83,30 +82,23 @@ bool ReadPng(const std::string &path, uint32_t &w, uint32_t &h, std::vector<uint
   return true;
 }
 
-class Browser : public SimTest {
+class Browser : public PluginTest {
 protected:
   void SetUp() override {
-    SimTest::SetUp();
-    mkdir(Host("/Logos").c_str(), 0755);
-    mkdir(Host("/Logos/Sub").c_str(), 0755);
-    mkdir(Host("/Other").c_str(), 0755);
-    mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
-    mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
+    PluginTest::SetUp();
+    MakeLogoFolders();
+    MakeFolders({"/Logos/Sub", "/Other"});
+    stopKey_ = true;
   }
   void Start(const char *extra = "") {
     const std::string ini = std::string("Path01=/Logos\r\nPath02=/Other\r\nDebug=1\r\n") + extra;
-    ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.ini"), ini));
-    char err[256] = "";
-    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
-    ASSERT_GE(slot_, 0) << err;
+    PluginTest::Start(ini.c_str());
   }
   void TearDown() override {
-    if (slot_ >= 0 && Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_KEY, RKEY_Stop, 0);
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal()); // nothing left behind at the end
-    EXPECT_EQ(0, Sim_OpenFileCount());
+    Stop();
+    ExpectNothingHeld(); // nothing left behind at the end
     SimTest::TearDown();
   }
-  dword Key(dword code) { return Sim_DeliverEvent(EVT_KEY, code, 0); }
   std::vector<std::string> Names() {
     std::vector<std::string> v;
     for (int i = 0; i < OSDMenuItemGetNrOfItems(); ++i) v.push_back(OSDMenuItemGetName(i));
@@ -142,7 +134,6 @@ protected:
     ReadHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.log"), log);
     return log.find(text) != std::string::npos;
   }
-  int slot_ = -1;
 };
 
 TEST_F(Browser, ListsFoldersFirstWithTheParentEntry) {

@@ -9,10 +9,9 @@
 
 #include <algorithm>
 
-#include "Velumo.h"
+#include "plugin_fixture.h"
 #include "oracle.h"
 #include "rawlogo.h"
-#include "testdisk.h"
 #include "tklib.h"
 
 namespace {
@@ -30,29 +29,20 @@ size_t Count(const std::string &text, const std::string &what) {
   return n;
 }
 
-class Convert : public SimTest {
+class Convert : public PluginTest {
 protected:
   void SetUp() override {
-    SimTest::SetUp();
-    mkdir(Host("/Logos").c_str(), 0755);
-    mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
-    mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
+    PluginTest::SetUp();
+    MakeLogoFolders();
+    stopKey_ = true;
   }
-  void Start() {
-    ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.ini"),
-                              "Path01=/Logos\r\nDebug=1\r\n"));
-    char err[256] = "";
-    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
-    ASSERT_GE(slot_, 0) << err;
-  }
+  void Start() { PluginTest::Start("Path01=/Logos\r\nDebug=1\r\n"); }
   void TearDown() override {
-    if (slot_ >= 0 && Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_KEY, RKEY_Stop, 0);
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
-    EXPECT_EQ(0, Sim_OpenFileCount());
+    Stop();
+    ExpectNothingHeld();
     lang = 0;
     SimTest::TearDown();
   }
-  dword Key(dword code) { return Sim_DeliverEvent(EVT_KEY, code, 0); }
   void Select(const std::string &name) {
     int index = -1;
     for (int i = 0; i < OSDMenuItemGetNrOfItems(); ++i)
@@ -72,7 +62,6 @@ protected:
     return bytes;
   }
   std::string Log() { return File("/ProgramFiles/Settings/Velumo/Velumo.log"); }
-  int slot_ = -1;
 };
 
 TEST_F(Convert, TheDetailViewAfterAFailedStepKeepsItsPicture) {

@@ -75,21 +75,15 @@ class ConvertLogoTest : public SimTest {
 protected:
   void SetUp() override {
     SimTest::SetUp();
-    mkdir(Host("/in").c_str(), 0755);
-    mkdir(Host("/out").c_str(), 0755);
+    MakeFolders({"/in", "/out"});
   }
   void TearDown() override {
     Sim_FailAllocAbove(0);
     Sim_FailWriteAfter(-1);
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
-    EXPECT_EQ(0, Sim_OpenFileCount());
+    ExpectNothingHeld();
     SimTest::TearDown();
   }
-  std::string File(const std::string &path) {
-    std::string bytes;
-    ReadHostFile(Host(path), bytes);
-    return bytes;
-  }
+  std::string File(const std::string &path) { return DiskFile(path); }
 };
 
 TEST_F(ConvertLogoTest, FitCentresALandscapeLogoBetweenTransparentRows) {

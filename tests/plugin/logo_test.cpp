@@ -14,15 +14,12 @@ protected:
   void SetUp() override {
     SimTest::SetUp();
     debug = 1; // every exit writes its debug line to the terminal
-    ASSERT_EQ(1, TAP_Hdd_Create("/Logos", ATTR_FOLDER));
-    ASSERT_EQ(1, TAP_Hdd_Create("/ProgramFiles/Settings", ATTR_FOLDER));
-    ASSERT_EQ(1, TAP_Hdd_Create("/ProgramFiles/Settings/Velumo", ATTR_FOLDER));
+    MakeLogoFolders();
   }
   void TearDown() override {
     debug = 0;
     EXPECT_EQ(nullptr, logoLarge32);
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
-    EXPECT_EQ(0, Sim_OpenFileCount()); // every file was closed
+    ExpectNothingHeld();
     SimTest::TearDown();
   }
   void Put(const std::string &name, const std::string &bytes) {

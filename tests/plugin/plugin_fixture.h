@@ -36,12 +36,6 @@ protected:
     SimTest::TearDown();
   }
   dword Key(dword code) { return Sim_DeliverEvent(EVT_KEY, code, 0); }
-  // The bytes of a file on the disk, "" when there is none.
-  std::string DiskFile(const std::string &diskPath) {
-    std::string bytes;
-    ReadHostFile(Host(diskPath), bytes);
-    return bytes;
-  }
   int slot_ = -1;
   bool stopKey_ = false;
 };

@@ -5,40 +5,32 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include "Velumo.h"
-#include "testdisk.h"
+#include "plugin_fixture.h"
 #include "tklib.h"
 
 namespace {
 
-class Rename : public SimTest {
+class Rename : public PluginTest {
 protected:
   void SetUp() override {
-    SimTest::SetUp();
-    mkdir(Host("/Logos").c_str(), 0755);
-    mkdir(Host("/ProgramFiles/Settings").c_str(), 0755);
-    mkdir(Host("/ProgramFiles/Settings/Velumo").c_str(), 0755);
+    PluginTest::SetUp();
+    MakeLogoFolders();
     ASSERT_TRUE(WriteHostFile(Host("/Logos/a.png"), "first"));
     ASSERT_TRUE(WriteHostFile(Host("/Logos/b.png"), "second"));
   }
   void Start(dword language = 1) {
     Sim_SetLanguage(language);
-    ASSERT_TRUE(
-        WriteHostFile(Host("/ProgramFiles/Settings/Velumo/Velumo.ini"), "Path01=/Logos\r\n"));
+    PluginTest::Start("Path01=/Logos\r\n");
     char err[256] = "";
-    slot_ = Sim_AttachPlugin("Velumo.so", __TAP_Init_, err, sizeof err);
-    ASSERT_GE(slot_, 0) << err;
     companion_ = Sim_LoadPlugin(COMPANION_SO, err, sizeof err);
     ASSERT_GE(companion_, 0) << err;
   }
   void TearDown() override {
-    if (slot_ >= 0 && Sim_PluginRunning(slot_)) Sim_DeliverEvent(EVT_STOP, 0, 0);
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
-    EXPECT_EQ(0, Sim_OpenFileCount());
+    Stop();
+    ExpectNothingHeld();
     EXPECT_EQ(0, Sim_RegionCount());
     SimTest::TearDown();
   }
-  dword Key(dword code) { return Sim_DeliverEvent(EVT_KEY, code, 0); }
   void Type(const char *text) {
     for (const char *p = text; *p; ++p) Sim_DeliverEvent(EVT_KEYBOARD, byte(*p), 0);
   }
@@ -75,7 +67,7 @@ protected:
     ReadHostFile(Host("/ProgramFiles/Companion.txt"), text);
     return text;
   }
-  int slot_ = -1, companion_ = -1;
+  int companion_ = -1;
 };
 
 TEST_F(Rename, TypedNameIsAppliedAndListed) {

@@ -10,17 +10,8 @@
 
 namespace {
 
-class Exports : public SimTest {
+class Exports : public InProgramFiles {
 protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    ASSERT_EQ(1, TAP_Hdd_ChangeDir("/ProgramFiles"));
-  }
-  void TearDown() override {
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
-    EXPECT_EQ(0, Sim_OpenFileCount());
-    SimTest::TearDown();
-  }
   void Put(const std::string &name, const std::string &bytes) {
     ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/" + name), bytes));
   }
@@ -31,16 +22,8 @@ protected:
   }
 };
 
-std::string Grey16(uint32_t w, uint32_t h, const std::vector<uint8_t> &samples) {
-  PngSpec s;
-  s.width = w;
-  s.height = h;
-  s.depth = 16;
-  return LibpngWrite(s, samples);
-}
-
 TEST_F(Exports, RawExportHoldsTheDecodedBytes) {
-  Put("g.png", Grey16(2, 1, {0x12, 0x34, 0xAB, 0xCD}));
+  Put("g.png", LibpngImage(2, 1, 0, 16, {0x12, 0x34, 0xAB, 0xCD}));
   ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/g.pngraw"), std::string(50, 'o')));
   EXPECT_EQ(PNG_R_OK, png_save_raw("g.png"));
   EXPECT_EQ(std::string("\x34\x12\xCD\xAB", 4), File("g.pngraw")); // low byte first, old file gone

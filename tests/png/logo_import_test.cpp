@@ -15,16 +15,13 @@ protected:
   void SetUp() override {
     SimTest::SetUp();
     debug = 1;
-    ASSERT_EQ(1, TAP_Hdd_Create("/Logos", ATTR_FOLDER));
-    ASSERT_EQ(1, TAP_Hdd_Create("/ProgramFiles/Settings", ATTR_FOLDER));
-    ASSERT_EQ(1, TAP_Hdd_Create("/ProgramFiles/Settings/Velumo", ATTR_FOLDER));
+    MakeLogoFolders();
   }
   void TearDown() override {
     debug = 0;
     EXPECT_EQ(nullptr, logoLarge32);
     EXPECT_EQ(nullptr, logoJpgData);
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
-    EXPECT_EQ(0, Sim_OpenFileCount());
+    ExpectNothingHeld();
     SimTest::TearDown();
   }
   void Put(const std::string &name, const std::string &bytes) {
@@ -36,12 +33,7 @@ protected:
 };
 
 std::string Png(int type, int depth, uint32_t w, uint32_t h, const std::vector<uint8_t> &s) {
-  PngSpec shape;
-  shape.width = w;
-  shape.height = h;
-  shape.colorType = type;
-  shape.depth = depth;
-  return LibpngWrite(shape, s);
+  return LibpngImage(w, h, type, depth, s);
 }
 
 TEST_F(Import, EveryPngKindMapsToArgb) {

@@ -34,8 +34,7 @@ std::vector<uint8_t> LowByteFirst(std::vector<uint8_t> v, int depth) {
 class Reader : public SimTest {
 protected:
   void TearDown() override {
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
-    EXPECT_EQ(0, Sim_OpenFileCount());
+    ExpectNothingHeld();
     SimTest::TearDown();
   }
   // Decodes through the file route; returns the result and the pixels.

@@ -11,17 +11,8 @@
 
 namespace {
 
-class Writer : public SimTest {
+class Writer : public InProgramFiles {
 protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    ASSERT_EQ(1, TAP_Hdd_ChangeDir("/ProgramFiles"));
-  }
-  void TearDown() override {
-    EXPECT_EQ(0u, Sim_HeapBlocksTotal());
-    EXPECT_EQ(0, Sim_OpenFileCount());
-    SimTest::TearDown();
-  }
   std::string File(const char *name) {
     std::string bytes;
     ReadHostFile(Host(std::string("/ProgramFiles/") + name), bytes);

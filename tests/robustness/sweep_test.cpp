@@ -45,9 +45,8 @@ class Sweep : public SimTest {
 protected:
   void SetUp() override {
     SimTest::SetUp();
-    for (const char *d : {"/ProgramFiles/Settings", "/ProgramFiles/Settings/Velumo", "/Logos",
-                          "/Logos/Sub", "/Other"})
-      mkdir(Host(d).c_str(), 0755);
+    MakeLogoFolders();
+    MakeFolders({"/Logos/Sub", "/Other"});
     std::string raw16 = Be32(54) + Be32(34), raw32 = Be32(61) + Be32(40);
     for (int i = 0; i < 54 * 34; ++i) raw16 += std::string{char(0x80 | (i & 0x7F)), char(i)};
     for (int i = 0; i < 61 * 40; ++i) raw32 += Be32(uint32_t(i * 0x9E3779B1u));

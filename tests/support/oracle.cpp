@@ -69,12 +69,14 @@ std::string LibpngWrite(const PngSpec &s, const std::vector<uint8_t> &samples) {
   return out;
 }
 
-std::string LibpngRgba(uint32_t w, uint32_t h, const std::vector<uint8_t> &rgba) {
+std::string LibpngImage(uint32_t w, uint32_t h, int colorType, int depth,
+                        const std::vector<uint8_t> &samples) {
   PngSpec s;
   s.width = w;
   s.height = h;
-  s.colorType = 6;
-  return LibpngWrite(s, rgba);
+  s.colorType = colorType;
+  s.depth = depth;
+  return LibpngWrite(s, samples);
 }
 
 bool LibpngRead(const std::string &file, uint32_t &w, uint32_t &h, int &colorType, int &depth,

@@ -21,8 +21,13 @@ struct PngSpec {
 // Writes a PNG with libpng from samples as libpng takes them (16-bit samples
 // big-endian).  Returns the file's bytes.
 std::string LibpngWrite(const PngSpec &shape, const std::vector<uint8_t> &samples);
+// A plain PNG of w x h pixels of that colour type and depth.
+std::string LibpngImage(uint32_t w, uint32_t h, int colorType, int depth,
+                        const std::vector<uint8_t> &samples);
 // An 8-bit RGBA PNG of w x h pixels, four samples a pixel.
-std::string LibpngRgba(uint32_t w, uint32_t h, const std::vector<uint8_t> &rgba);
+inline std::string LibpngRgba(uint32_t w, uint32_t h, const std::vector<uint8_t> &rgba) {
+  return LibpngImage(w, h, 6, 8, rgba);
+}
 
 // Decodes with libpng without any transformation: rows of samples as stored
 // (16-bit big-endian).  False when libpng refuses the file.

@@ -1,6 +1,7 @@
 #include "testdisk.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <string.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -76,11 +77,37 @@ std::string TestDataDir(const char *sub) {
   return dir;
 }
 
+void SimTest::MakeFolders(std::initializer_list<const char *> diskPaths) const {
+  for (const char *path : diskPaths)
+    ASSERT_TRUE(mkdir(Host(path).c_str(), 0755) == 0 || errno == EEXIST) << path;
+}
+
+std::string SimTest::DiskFile(const std::string &diskPath) const {
+  std::string bytes;
+  ReadHostFile(Host(diskPath), bytes);
+  return bytes;
+}
+
+void SimTest::ExpectNothingHeld() {
+  EXPECT_EQ(0u, Sim_HeapBlocksTotal());
+  EXPECT_EQ(0, Sim_OpenFileCount());
+}
+
 void SimTest::SetUp() {
   root_ = MakeTempDir();
   ASSERT_FALSE(root_.empty());
   ASSERT_EQ(1, Sim_Init(root_.c_str()));
   Sim_SetClock("2012-02-17 09:05:30");
+}
+
+void InProgramFiles::SetUp() {
+  SimTest::SetUp();
+  ASSERT_EQ(1, TAP_Hdd_ChangeDir("/ProgramFiles"));
+}
+
+void InProgramFiles::TearDown() {
+  ExpectNothingHeld();
+  SimTest::TearDown();
 }
 
 void SimTest::TearDown() {

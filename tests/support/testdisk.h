@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,25 @@ protected:
   void TearDown() override;
   // Host path of a path on the simulated disk ("/ProgramFiles/x").
   std::string Host(const std::string &diskPath) const { return root_ + diskPath; }
+  // The folders on the disk, each after its parent.
+  void MakeFolders(std::initializer_list<const char *> diskPaths) const;
+  // /Logos and the plug-in's settings folder, as a logo disk has them.
+  void MakeLogoFolders() const {
+    MakeFolders({"/Logos", "/ProgramFiles/Settings", "/ProgramFiles/Settings/Velumo"});
+  }
+  // The bytes of a file on the disk, "" when there is none.
+  std::string DiskFile(const std::string &diskPath) const;
+  // Every heap block given back and every file closed.
+  static void ExpectNothingHeld();
   std::string root_;
+};
+
+// The firmware's calls start in /ProgramFiles, and the test ends with
+// nothing held.
+class InProgramFiles : public SimTest {
+protected:
+  void SetUp() override;
+  void TearDown() override;
 };
 
 #endif
