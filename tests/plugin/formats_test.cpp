@@ -38,11 +38,12 @@ TEST(LogoTable, TheFileListFilterIsTheFormatsInTheirOrder) {
 }
 
 TEST(LogoTable, KeysAndNamesFindTheirTargets) {
-  const char *const names[] = {"bll", "bll32", "png", "bmp", "bmpjpg", "qtl", "qsl", "ibl"};
-  for (int32_t i = 0; i < 8; ++i) {
-    EXPECT_EQ(i, LogoTargetOfKey(RKEY_1 + dword(i)));
-    EXPECT_EQ(i, LogoTargetNamed(names[i]));
+  for (uint32_t i = 0; i < kLogoTargetCount; ++i) {
+    EXPECT_EQ(int32_t(i), LogoTargetOfKey(kLogoTargets[i].key));
+    EXPECT_EQ(int32_t(i), LogoTargetNamed(kLogoTargets[i].name));
   }
+  // The number keys convert in the order of the rows.
+  for (int32_t i = 0; i < 8; ++i) EXPECT_EQ(i, LogoTargetOfKey(RKEY_1 + dword(i)));
   EXPECT_EQ(-1, LogoTargetOfKey(RKEY_0));
   EXPECT_EQ(-1, LogoTargetOfKey(RKEY_9));
   EXPECT_EQ(-1, LogoTargetNamed("QTL"));
