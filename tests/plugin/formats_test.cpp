@@ -72,6 +72,21 @@ TEST(LogoTable, TargetNamesFollowTheSourcesDepth) {
   }
 }
 
+// What the status line, the log and logoconv say of each result.
+TEST(LogoResults, EveryStatusTextInBothLanguagesAndEveryFailureWithItsReason) {
+  for (int32_t code = 0; code < kLogoResultCount; ++code) {
+    const LogoResultText &r = LogoResultOf(code);
+    EXPECT_EQ(code, r.code);
+    EXPECT_EQ(r.german == nullptr, r.english == nullptr) << code;
+    EXPECT_EQ(code == kConvertOk || code == kConvertIntoSource, r.reason == nullptr) << code;
+    if (r.log) {
+      EXPECT_EQ(0, strncmp(r.log, "= Not converting %s/%s", 22)) << code;
+    }
+  }
+  EXPECT_EQ(kConvertWriteFailed, LogoResultOf(-1).code);
+  EXPECT_EQ(kConvertWriteFailed, LogoResultOf(kLogoResultCount).code);
+}
+
 class ConvertLogoTest : public SimTest {
 protected:
   void SetUp() override {
