@@ -15,6 +15,10 @@ namespace logoconv {
 struct Options {
   int target = -1;
   bool recursive = false, force = false, fit = false, dryRun = false, verbose = false;
+  // --receiver: the plug-in's own conversion, byte for byte; else the best
+  // one (best.cpp), fitted unless --stretch, trimmed with --trim.
+  bool receiver = false, stretch = false, trim = false;
+  uint32_t background = 0; // 0xRRGGBB under what the targets cannot hold
   int jobs = 0;
   std::string output; // absolute, "" = next to the source
 };
@@ -33,6 +37,7 @@ enum Outcome : int32_t {
 struct Job {
   std::string dir, name, outDir; // absolute folders, as the engine takes them
   std::string shown;             // the source as the user named it
+  std::string root;              // the folder it was found in as named, or ""
   std::string first, second;     // target names (second only for bmpjpg)
   int sameAs = -1;               // the job that writes these targets already
 };
@@ -40,6 +45,7 @@ struct Job {
 // Kept in shared memory while the workers run, hence plain fixed-size fields.
 struct Result {
   int32_t outcome, code;
+  char why[120]; // what was wrong with the source, when it could not be read
 };
 
 // An argument that gives no job.
@@ -69,6 +75,13 @@ void Collect(const Options &opt, const std::vector<std::string> &paths, std::vec
 void Plan(const Options &opt, std::vector<Job> &jobs);
 // Creates -o's mirrored folders before any worker writes into them.
 bool MakeOutputFolders(const Options &opt, const std::vector<Job> &jobs);
+
+// best.cpp: the job converted the best way (not --receiver): a result code
+// of the engine's, with why the source could not be read when it could not.
+int32_t ConvertBest(const Options &opt, const Job &j, std::string &why);
+// True when name is a file logoconv reads: the engine's formats, and SVG
+// but for --receiver.
+bool IsLogoName(const Options &opt, const char *name);
 
 // workers.cpp: also takes over SIGINT, SIGTERM and SIGPIPE.
 Ran Run(const Options &opt, const std::vector<Job> &jobs);

@@ -2,6 +2,7 @@
 // --list-formats, both of which name the targets from the engine's table.
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -22,8 +23,15 @@ const char kOptionsText[] =
     "                    instead of next to each source\n"
     "  -f, --force       replace target files that exist (else they are skipped)\n"
     "  -j, --jobs N      N conversions at once (default: one a CPU core)\n"
-    "      --fit         qtl, qsl, ibl: keep the proportions, centred on a\n"
-    "                    transparent canvas of the target size (default: stretch)\n"
+    "      --stretch     qtl, qsl, ibl: fill the target size (default: keep the\n"
+    "                    proportions, centred on a transparent canvas)\n"
+    "      --trim        cut away fully transparent borders first\n"
+    "      --background COLOUR  RRGGBB or #RRGGBB under the half-transparent\n"
+    "                    pixels of targets without alpha: bll and 16-bit qtl,\n"
+    "                    qsl, ibl (one bit), bmp and bmpjpg (default: 000000)\n"
+    "      --receiver    convert exactly as the plug-in on the receiver does\n"
+    "                    (bilinear, stretched; SVG is not read)\n"
+    "      --fit         with --receiver: keep the proportions\n"
     "  -n, --dry-run     say what would be converted, write nothing\n"
     "  -v, --verbose     name every file converted or skipped\n"
     "      --list-formats  the formats read and the targets written\n"
@@ -71,6 +79,7 @@ int ListFormats() {
   printf("Formats read (by extension):\n");
   for (const LogoFormat &f : kLogoFormats)
     printf("  %-7s %-16s %2d bit\n", f.ext, f.description, f.bits);
+  printf("  %-7s %-16s %2d bit (not with --receiver)\n", ".svg", "SVG drawing", 32);
   printf("\nTargets (TARGET, plug-in key, extension, size):\n");
   for (uint32_t i = 0; i < kLogoTargetCount; ++i) {
     const LogoTarget &t = kLogoTargets[i];
@@ -85,10 +94,17 @@ int ListFormats() {
     printf("  %-7s %u  %-12s%s%-4s %-10s %s\n", t.name, unsigned(t.key - RKEY_0), ext,
            t.second ? "+" : "", t.second ? t.second : "", size, t.english);
   }
-  printf("\nLogos larger than 60x40 are reduced to fit 60x40 when they are read.\n"
-         "qtl, qsl and ibl write the 32-bit form (.qtl32, ...) for sources of more\n"
-         "than 16 bits a pixel.\n");
+  printf("\nLogos larger than 60x40 are reduced to fit 60x40 (as loaded) with their\n"
+         "proportions kept.  qtl, qsl and ibl write the 32-bit form (.qtl32, ...) for\n"
+         "sources of more than 16 bits a pixel.\n");
   return 0;
+}
+
+bool ParseColour(const char *text, uint32_t &colour) {
+  if (*text == '#') ++text;
+  if (strlen(text) != 6 || strspn(text, "0123456789abcdefABCDEF") != 6) return false;
+  colour = uint32_t(strtoul(text, nullptr, 16));
+  return true;
 }
 
 int Usage(const char *message) {
@@ -100,7 +116,7 @@ int Usage(const char *message) {
 } // namespace
 
 int ParseOptions(int argc, char **argv, Options &opt, std::vector<std::string> &paths) {
-  bool options = true;
+  bool options = true, background = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (!options || a.empty() || a[0] != '-' || a == "-") {
@@ -127,6 +143,16 @@ int ParseOptions(int argc, char **argv, Options &opt, std::vector<std::string> &
       opt.force = true;
     } else if (a == "--fit") {
       opt.fit = true;
+    } else if (a == "--stretch") {
+      opt.stretch = true;
+    } else if (a == "--trim") {
+      opt.trim = true;
+    } else if (a == "--receiver") {
+      opt.receiver = true;
+    } else if (a == "--background") {
+      if (!ParseColour(value("--background"), opt.background))
+        return Usage("--background takes a colour RRGGBB or #RRGGBB");
+      background = true;
     } else if (a == "-n" || a == "--dry-run") {
       opt.dryRun = true;
     } else if (a == "-v" || a == "--verbose") {
@@ -144,6 +170,9 @@ int ParseOptions(int argc, char **argv, Options &opt, std::vector<std::string> &
       return Usage(("unknown option " + a).c_str());
     }
   }
+  if (opt.fit && opt.stretch) return Usage("--fit and --stretch exclude each other");
+  if (opt.receiver && (opt.stretch || opt.trim || background))
+    return Usage("--receiver converts as the plug-in does: no --stretch, --trim or --background");
   if (paths.size() < 2) return Usage(nullptr);
   opt.target = LogoTargetNamed(paths[0].c_str());
   if (opt.target < 0) return Usage(("unknown target " + paths[0]).c_str());

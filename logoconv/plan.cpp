@@ -53,20 +53,22 @@ struct Sources {
 };
 
 void AddJob(Sources &s, const std::string &dir, const std::string &name, const std::string &outDir,
-            const std::string &shown) {
+            const std::string &shown, const std::string &root) {
   if (!s.seen.insert(Join(dir, name) + '\n' + outDir).second) return;
   Job j;
   j.dir = dir;
   j.name = name;
   j.outDir = outDir;
   j.shown = shown;
+  j.root = root;
   s.jobs.push_back(j);
 }
 
 // The logos of one folder, then (with -r) of the folders below, each in
 // name order.  Links to folders are not followed (they may loop), and the
 // output folder is never read as a source.
-void Walk(Sources &s, const std::string &dir, const std::string &outDir, const std::string &shown) {
+void Walk(Sources &s, const std::string &dir, const std::string &outDir, const std::string &shown,
+          const std::string &root) {
   DIR *d = opendir(dir.c_str());
   if (!d) {
     s.early.push_back({shown, std::string("cannot read the folder: ") + strerror(errno)});
@@ -86,14 +88,20 @@ void Walk(Sources &s, const std::string &dir, const std::string &outDir, const s
       if (s.opt.recursive && path != s.outputReal) folders.push_back(n);
       continue;
     }
-    if (LogoFormatOf(n.c_str()) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-      AddJob(s, dir, n, outDir, Join(shown, n));
+    if (IsLogoName(s.opt, n.c_str()) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      AddJob(s, dir, n, outDir, Join(shown, n), root);
   }
   for (const std::string &f : folders)
-    Walk(s, Join(dir, f), s.opt.output.empty() ? Join(dir, f) : Join(outDir, f), Join(shown, f));
+    Walk(s, Join(dir, f), s.opt.output.empty() ? Join(dir, f) : Join(outDir, f), Join(shown, f),
+         root);
 }
 
 } // namespace
+
+bool IsLogoName(const Options &opt, const char *name) {
+  const size_t n = strlen(name);
+  return LogoFormatOf(name) || (!opt.receiver && n > 4 && strcmp(name + n - 4, ".svg") == 0);
+}
 
 std::string Join(const std::string &dir, const std::string &name) {
   if (dir.empty()) return name;
@@ -128,7 +136,13 @@ void Collect(const Options &opt, const std::vector<std::string> &paths, std::vec
     }
     if (S_ISDIR(st.st_mode)) {
       const std::string real = RealPath(p);
-      Walk(s, real, opt.output.empty() ? real : opt.output, p);
+      const size_t jobsBefore = jobs.size(), earlyBefore = early.size();
+      Walk(s, real, opt.output.empty() ? real : opt.output, p, p);
+      // A folder with nothing to convert is most likely the wrong one.
+      if (jobs.size() == jobsBefore && early.size() == earlyBefore)
+        early.push_back({p, opt.recursive ? "no logo files in the folder or below it"
+                                          : "no logo files in the folder (-r reads the folders "
+                                            "below)"});
       continue;
     }
     const size_t slash = p.find_last_of('/');
@@ -136,11 +150,12 @@ void Collect(const Options &opt, const std::vector<std::string> &paths, std::vec
     const std::string dir = RealPath(slash == std::string::npos ? "."
                                      : slash == 0               ? "/"
                                                                 : p.substr(0, slash));
-    if (!LogoFormatOf(name.c_str()) || !S_ISREG(st.st_mode)) {
-      early.push_back({p, std::string("not a logo file (") + LogoFilter() + ")"});
+    if (!IsLogoName(opt, name.c_str()) || !S_ISREG(st.st_mode)) {
+      early.push_back(
+          {p, std::string("not a logo file (") + LogoFilter() + (opt.receiver ? ")" : "|.svg)")});
       continue;
     }
-    AddJob(s, dir, name, opt.output.empty() ? dir : opt.output, p);
+    AddJob(s, dir, name, opt.output.empty() ? dir : opt.output, p, "");
   }
 }
 

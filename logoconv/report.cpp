@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,15 +23,14 @@ const char *Reason(const Result &r) {
 }
 
 // The engine only says the load failed: whether the file could be opened
-// at all is told apart here.
-std::string LoadFailure(const Job &j) {
+// at all is told apart here, and the workers say what was wrong with it.
+std::string LoadFailure(const Job &j, const Result &r) {
   const std::string path = Join(j.dir, j.name);
   FILE *f = fopen(path.c_str(), "rb");
   if (!f) return std::string("cannot open: ") + strerror(errno);
   fclose(f);
-  const LogoFormat *format = LogoFormatOf(j.name.c_str());
-  return std::string("not a readable ") + (format ? format->ext + 1 : "") +
-         " logo (damaged, unsupported or too large)";
+  if (r.why[0]) return std::string(r.why, strnlen(r.why, sizeof r.why));
+  return "cannot be read";
 }
 
 std::string Targets(const Job &j) {
@@ -75,13 +75,21 @@ int Report(const Options &opt, const std::vector<Job> &jobs, const std::vector<F
     case kFailed:
       ++failed;
       fprintf(stderr, "logoconv: %s: %s\n", j.shown.c_str(),
-              r.code == kConvertLoadFailed ? LoadFailure(j).c_str() : Reason(r));
+              r.code == kConvertLoadFailed ? LoadFailure(j, r).c_str() : Reason(r));
       break;
     default:
       ++left;
       break;
     }
   }
+  // A folder of which nothing could be converted says so.
+  std::map<std::string, bool> anyDone;
+  for (size_t i = 0; i < jobs.size(); ++i)
+    if (!jobs[i].root.empty()) anyDone[jobs[i].root] |= ran.results[i].outcome != kFailed;
+  for (const auto &folder : anyDone)
+    if (!folder.second && ran.complete)
+      fprintf(stderr, "logoconv: %s: nothing in the folder could be converted\n",
+              folder.first.c_str());
   const size_t skipped = exists + own + same;
   if (opt.dryRun)
     printf("logoconv: would convert %zu, skip %zu, fail %zu", would, skipped, failed);

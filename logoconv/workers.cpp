@@ -2,9 +2,11 @@
 // in globals, so the workers are processes, each with its own; they take
 // jobs from a board in shared memory and leave what became of each there.
 // The driver waits for them and shows the progress.
+#include <math.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -17,6 +19,7 @@
 
 #include "logo.h"
 #include "logoconv.h"
+#include "picture.h"
 #include "tapsim.h"
 
 namespace logoconv {
@@ -45,27 +48,44 @@ void OnInterrupt(int) {
 // buffer of this size; a deeper target is failed here with its own reason.
 constexpr size_t kEnginePath = 8 + 2 * TAP_MAX_FILENAME;
 
+// Why the receiver's engine could not read a source: the reason the
+// desktop's readers give, or, for a file they read, that only the receiver
+// cannot.
+std::string Unread(const Job &j) {
+  Source source;
+  std::string why;
+  if (!ReadSource(Join(j.dir, j.name), j.name, source, why)) return why;
+  return "the receiver cannot read this file (" + std::to_string(lround(source.w)) + "x" +
+         std::to_string(lround(source.h)) + "); logoconv without --receiver can";
+}
+
 Result Convert(const Options &opt, const Job &j) {
-  if (j.sameAs >= 0) return {kSkipSameTarget, 0};
+  if (j.sameAs >= 0) return {kSkipSameTarget, 0, {}};
   const bool ownName = j.dir == j.outDir && (j.first == j.name || j.second == j.name);
   if (!ownName && 7 + j.outDir.size() + 1 + j.first.size() + 3 >= kEnginePath)
-    return {kFailed, kConvertPathTooLong};
+    return {kFailed, kConvertPathTooLong, {}};
   if (!ownName && !opt.force) {
     for (const std::string *t : {&j.first, &j.second}) {
       struct stat st;
-      if (!t->empty() && lstat(Join(j.outDir, *t).c_str(), &st) == 0) return {kSkipExists, 0};
+      if (!t->empty() && lstat(Join(j.outDir, *t).c_str(), &st) == 0) return {kSkipExists, 0, {}};
     }
   }
   int32_t code;
+  std::string why;
   if (opt.dryRun) {
     code = ConversionRefusal(uint32_t(opt.target), j.outDir.c_str(), j.name.c_str());
-    if (code == kConvertOk) return {kWouldConvert, 0};
-  } else {
+    if (code == kConvertOk) return {kWouldConvert, 0, {}};
+  } else if (opt.receiver) {
     code =
         ConvertLogo(uint32_t(opt.target), j.dir.c_str(), j.name.c_str(), j.outDir.c_str(), opt.fit);
-    if (code == kConvertOk) return {kConverted, 0};
+    if (code == kConvertLoadFailed) why = Unread(j);
+  } else {
+    code = ConvertBest(opt, j, why);
   }
-  return {code == kConvertIntoSource ? kSkipOwnFormat : kFailed, code};
+  if (code == kConvertOk) return {kConverted, 0, {}};
+  Result r{code == kConvertIntoSource ? kSkipOwnFormat : kFailed, code, {}};
+  snprintf(r.why, sizeof r.why, "%s", why.c_str());
+  return r;
 }
 
 [[noreturn]] void Work(int slot, const Options &opt, const std::vector<Job> &jobs) {
@@ -82,6 +102,7 @@ Result Convert(const Options &opt, const Job &j) {
     __atomic_store_n(&board->current[slot], int32_t(i), __ATOMIC_SEQ_CST);
     const Result r = Convert(opt, jobs[i]);
     results[i].code = r.code;
+    memcpy(results[i].why, r.why, sizeof r.why);
     __atomic_store_n(&results[i].outcome, r.outcome, __ATOMIC_SEQ_CST);
     __atomic_store_n(&board->current[slot], -1, __ATOMIC_SEQ_CST);
     __atomic_fetch_add(&board->done, 1u, __ATOMIC_SEQ_CST);

@@ -10,7 +10,8 @@ packages=(cmake ninja-build make g++ pkg-config git
   zlib1g-dev libpng-dev libjpeg62-turbo-dev googletest
   g++-mipsel-linux-gnu qemu-user
   clang-format libfreetype-dev fonts-dejavu-core pngcheck libjpeg-turbo-progs
-  libcpp-httplib-dev chromium dpkg-dev man-db)
+  libcpp-httplib-dev chromium dpkg-dev man-db
+  librsvg2-dev librsvg2-bin imagemagick pngquant)
 mips_packages=(zlib1g-dev zlib1g libpng-dev libpng16-16 libjpeg62-turbo-dev libjpeg62-turbo)
 
 as_root() {

@@ -12,9 +12,11 @@
 #include "logo_internal.h"
 
 // A source of more than 16 bits a pixel keeps them in QTL/QSL/IBL targets.
+// The plug-in only lists the table's formats; logoconv's drawings (SVG),
+// which it does not hold, are drawn in 32 bits.
 static bool WideSource(const char *ext) {
   const LogoFormat *format = LogoFormatOf(ext);
-  return format && format->bits > 16;
+  return !format || format->bits > 16;
 }
 
 // The name without its last extension, and that extension with its dot.

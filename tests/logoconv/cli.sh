@@ -35,6 +35,25 @@ raw16() { # raw16 FILE W H PIXEL
   } >"$1"
 }
 
+raw32() { # raw32 FILE W H PIXEL...: a 32-bit raw logo of the pixels (\\x escapes), repeated
+  local file=$1 w=$2 h=$3 i
+  shift 3
+  {
+    be32 "$w"
+    be32 "$h"
+    for ((i = 0; i < w * h; ++i)); do printf "${@:$((i % $# + 1)):1}"; done
+  } >"$file"
+}
+size() { od -An -tu1 -N8 -v "$1" | awk '{ printf "%dx%d", $3 * 256 + $4, $7 * 256 + $8 }'; }
+# The alpha of each row of a 32-bit raw logo W wide: "o" all opaque, "-"
+# all transparent, "?" anything else.
+rows() {
+  od -An -tu1 -j8 -v -w4 "$1" | awk -v w="$2" '{ o += $1 == 255; t += $1 == 0 } NR % w == 0 {
+    printf "%s", o == w ? "o" : t == w ? "-" : "?"; o = t = 0 }'
+}
+words() { od -An -tx1 -j8 -v "$1" | tr -d ' \n'; }
+line() { printf "%${1}s" | tr ' ' "$2"; }
+
 # ---- usage ----------------------------------------------------------------
 . "$(dirname "$0")/targets.sh"
 read_targets "$logoconv" || exit 1
@@ -95,7 +114,7 @@ rmdir "$work/a/red.bmp"
 printf '\x89PNG\r\n\x1a\nbroken' >"$work/a/broken.png"
 run qtl "$work/a/broken.png"
 check "a damaged logo fails, exit 1" [ "$rc" = 1 ]
-check "  with the reason" has "broken.png: not a readable png logo" "$err"
+check "  with the reason" has "broken.png: truncated PNG" "$err"
 check "  and writes nothing" [ ! -e "$work/a/broken.qtl32" ]
 rm "$work/a/broken.png"
 printf 'text' >"$work/a/notes.txt"
@@ -103,8 +122,11 @@ run qtl "$work/a/notes.txt" "$work/a/missing.png"
 check "a file that is no logo and a missing one fail, exit 1" [ "$rc" = 1 ]
 check "  each with its reason" bash -c 'grep -q "notes.txt: not a logo file" "'"$work/err"'" && grep -q "missing.png: No such file" "'"$work/err"'"'
 raw16 "$work/a/thin.bll" 1000 10 '\x80\x01'
+run --receiver bll32 "$work/a/thin.bll"
+check "--receiver: a logo reduced to no rows fails" bash -c '[ '$rc' = 1 ] && grep -q "thin.bll: no rows or columns left" "'"$work/err"'"'
 run bll32 "$work/a/thin.bll"
-check "a logo reduced to no rows fails" bash -c '[ '$rc' = 1 ] && grep -q "thin.bll: no rows or columns left" "'"$work/err"'"'
+check "  the best conversion keeps one row" [ "$rc" = 0 -a "$(size "$work/a/thin.bll32")" = 60x1 ]
+rm -f "$work/a/thin.bll32"
 rm "$work/a/thin.bll" "$work/a/notes.txt"
 deep=$work/d/$(printf 'f%.0s' {1..200})/$(printf 'g%.0s' {1..200})/$(printf 'h%.0s' {1..100})
 mkdir -p "$deep"
@@ -148,6 +170,102 @@ check "without -r the folders below are left out" has "converted 1, skipped 0" "
 rm "$work/c/one.qtl"
 run qtl "$work/c" "$work/c/one.bll" "$work/c/../c/one.bll"
 check "a file named more than once is converted once" has "converted 1, skipped 0, failed 0" "$out"
+
+# ---- the best conversion: geometry ------------------------------------------
+mkdir -p "$work/g"
+raw32 "$work/g/wide.bll32" 120 40 '\xff\xff\xff\xff'
+# 30 x 30 opaque in the middle of 120 x 40, the rest transparent.
+{
+  be32 120
+  be32 40
+  for ((y = 0; y < 40; ++y)); do
+    for ((x = 0; x < 120; ++x)); do
+      if ((x >= 45 && x < 75 && y >= 5 && y < 35)); then printf '\xff\x20\x40\x80'; else printf '\0\0\0\0'; fi
+    done
+  done
+} >"$work/g/boxed.bll32"
+printf '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 200 100"><rect width="200" height="100" fill="#fff"/></svg>' >"$work/g/drawn.svg"
+geometry() { # geometry WHAT OPTIONS TARGET SOURCE OUTPUT SIZE [ROWS]
+  rm -rf "$work/g/out"
+  run $2 -o "$work/g/out" "$3" "$work/g/$4"
+  check "$1: converted" [ "$rc" = 0 ]
+  check "  $1: $6" [ "$(size "$work/g/out/$5")" = "$6" ]
+  [ -z "${7:-}" ] || check "  $1: rows $7" [ "$(rows "$work/g/out/$5" "${6%x*}")" = "$7" ]
+}
+geometry "fitted, centred on the canvas" "" qtl wide.bll32 wide.qtl32 54x34 "$(line 8 -)$(line 18 o)$(line 8 -)"
+geometry "--stretch fills it" --stretch qtl wide.bll32 wide.qtl32 54x34 "$(line 34 o)"
+geometry "--trim cuts the transparent border" --trim ibl boxed.bll32 boxed.ibl32 50x30 "$(line 30 '?')"
+# Trimmed, the 30 x 30 square fills the height and is centred: 10
+# transparent columns each side.
+check "  --trim: the square is centred" [ "$(od -An -tu1 -j8 -v -w4 "$work/g/out/boxed.ibl32" | awk 'NR <= 50 { printf "%s", $1 == 255 ? "o" : "-" }')" = "$(line 10 -)$(line 30 o)$(line 10 -)" ]
+geometry "untrimmed, the border stays" "" ibl boxed.bll32 boxed.ibl32 50x30
+untrimmed=$(rows "$work/g/out/boxed.ibl32" 50)
+check "  untrimmed: fitted 50x17, the canvas above and below" [ "${untrimmed:0:6}${untrimmed: -7}" = "$(line 13 -)" -a "${untrimmed:6:17}" != "$(line 17 -)" ]
+cp "$work/g/wide.bll32" "$work/g/wide.qtl32"
+geometry "the size as loaded fits 60x40" "" bll32 wide.qtl32 wide.bll32 60x20 "$(line 20 o)"
+geometry "an SVG drawn fitted" "" qsl drawn.svg drawn.qsl32 36x22 "$(line 2 -)$(line 18 o)$(line 2 -)"
+geometry "an SVG at the size as loaded" "" bll32 drawn.svg drawn.bll32 60x30 "$(line 30 o)"
+
+# ---- the best conversion: 16-bit pixels and the background -------------------
+# Opaque from half alpha up, composited over the background; black, the
+# transparent colour, kept opaque as the darkest grey.
+sixteen() { # sixteen WHAT OPTIONS WORDS PIXEL...
+  local what=$1 opts=$2 want=$3
+  shift 3
+  raw32 "$work/g/px.bll32" $# 1 "$@"
+  rm -f "$work/g/px.bll"
+  run $opts bll "$work/g/px.bll32"
+  check "16-bit: $what" [ "$(words "$work/g/px.bll")" = "$want" ]
+}
+sixteen "over black" "" ffffbdef000084218421 \
+  '\xff\xff\xff\xff' '\x80\xff\xff\xff' '\x7f\xff\xff\xff' '\xff\x00\x00\x00' '\xff\x08\x08\x08'
+sixteen "over white" "--background #FFFFFF" bdef0000fc00bdef \
+  '\x80\x00\x00\x00' '\x00\x00\x00\x00' '\xff\xff\x00\x00' '\x80\x00\x00\x00'
+raw32 "$work/g/half.bll32" 1 1 '\x80\xff\xff\xff'
+run --background 0000ff bmp "$work/g/half.bll32"
+check "--background lies under a BMP's half-transparent pixels" [ "$(od -An -tx1 -j54 -N3 "$work/g/half.bmp" | tr -d ' ')" = "ff8080" ]
+for bad in "--background red" "--receiver --trim" "--receiver --stretch" "--fit --stretch"; do
+  run $bad qtl "$work/g"
+  check "$bad is a usage error" [ "$rc" = 2 ]
+done
+
+# ---- the reasons a source fails ----------------------------------------------
+mkdir -p "$work/r"
+raw32 "$work/r/ok.bll32" 2 2 '\xff\x10\x20\x30'
+"$logoconv" --receiver png -o "$work/r/src" "$work/r/ok.bll32" >/dev/null
+png=$work/r/src/ok.png
+head -c $(($(stat -c %s "$png") - 20)) "$png" >"$work/r/cut.png"
+cp "$png" "$work/r/crc.png"
+# The first byte of the IDAT data: its CRC no longer holds.
+at=$(grep -obUa IDAT "$png" | head -1 | cut -d: -f1)
+printf '\xaa' | dd of="$work/r/crc.png" bs=1 seek=$((at + 4)) conv=notrunc 2>/dev/null
+printf 'hello' >"$work/r/text.png"
+: >"$work/r/empty.png"
+printf '<svg xmlns="http://www.w3.org/2000/svg"><rect width="9" height="9"/></svg>' >"$work/r/nosize.svg"
+printf '\0\0\0\x10\0\0\0\x10\xff' >"$work/r/short.qtl32"
+printf '\xff\xd8\xff\xe0' >"$work/r/trunc.jpg"
+failing=(cut.png crc.png text.png empty.png nosize.svg short.qtl32 trunc.jpg)
+run bll32 "${failing[@]/#/$work/r/}"
+check "each damaged source fails, exit 1" [ "$rc" = 1 ]
+for reason in "cut.png: truncated PNG" "crc.png: CRC error in IDAT" "text.png: unknown format" \
+  "empty.png: empty file" "nosize.svg: SVG without a size" "trunc.jpg: truncated JPEG" \
+  "short.qtl32: truncated raw logo (16x16 needs 1032 bytes, the file has 9)"; do
+  check "  with its reason: $reason" has "$reason" "$err"
+done
+check "  and none writes a target" [ "$(ls "$work/r" | wc -l)" = $((${#failing[@]} + 2)) ]
+# What a file is comes from its bytes: a PNG named .jpg converts.
+cp "$png" "$work/r/named.jpg"
+run bll32 "$work/r/named.jpg"
+check "a PNG named .jpg converts" [ "$rc" = 0 -a "$(words "$work/r/named.bll32")" = ff102030ff102030ff102030ff102030 ]
+mkdir -p "$work/none"
+cp "$work/r/cut.png" "$work/r/text.png" "$work/none/"
+run bll32 "$work/none"
+check "a folder of which nothing converts says so, exit 1" bash -c '[ '$rc' = 1 ] && grep -q "none: nothing in the folder could be converted" "'"$work/err"'"'
+rm "$work/none"/*
+run bll32 "$work/none"
+check "a folder without logos says so, exit 1" bash -c '[ '$rc' = 1 ] && grep -q "none: no logo files in the folder" "'"$work/err"'"'
+run --receiver bll32 "$work/r/crc.png"
+check "--receiver: a damaged file fails with the reason" has "crc.png: CRC error in IDAT" "$err"
 
 # ---- parallel runs give the bytes of a serial one -----------------------------
 mkdir -p "$work/set"

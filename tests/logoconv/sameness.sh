@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The plug-in in tapsim and logoconv convert every logo of the sample disk
-# to every target; the files they write must be the same, byte for byte,
-# and so must what they refuse.
+# The plug-in in tapsim and logoconv --receiver convert every logo of the
+# sample disk to every target; the files they write must be the same, byte
+# for byte, and so must what they refuse.
 # usage: sameness.sh TAPSIM VELUMO.SO MKSAMPLE LOGOCONV
 tapsim=${1:?usage: sameness.sh TAPSIM VELUMO.SO MKSAMPLE LOGOCONV}
 plugin=${2:?}
@@ -26,7 +26,7 @@ mapfile -d '' sources < <(cd "$logos" && find . -type f -print0 | sort -z)
 # logoconv: each target over a fresh copy of the whole tree.
 for t in "${!targets[@]}"; do
   cp -a "$logos" "$work/lc-$t"
-  "$logoconv" -r -j 2 "${targets[$t]}" "$work/lc-$t" >"$work/lc-$t.out" 2>&1
+  "$logoconv" --receiver -r -j 2 "${targets[$t]}" "$work/lc-$t" >"$work/lc-$t.out" 2>&1
 done
 
 # The plug-in: one folder per logo, the cursor on it, the number key.

@@ -63,7 +63,8 @@ TEST(LogoTable, TargetNamesFollowTheSourcesDepth) {
       {0, "a.png", "a.bll", ""},
       {1, "a.qtl", "a.bll32", ""},
       {4, "Sport-1.png", "Sport-1.bmp", "Sport-1.jpg"},
-      {99, "a.qtl", "a.bmp", ""}, // any other number is the BMP target
+      {99, "a.qtl", "a.bmp", ""},  // any other number is the BMP target
+      {5, "a.svg", "a.qtl32", ""}, // logoconv's drawings are 32-bit sources
   };
   for (const auto &c : cases) {
     ASSERT_TRUE(ConversionTargets(c.target, c.source, first, second)) << c.source;

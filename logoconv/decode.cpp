@@ -1,0 +1,339 @@
+// decode.cpp - logoconv's sources read at full resolution: PNG of every
+// kind with libpng, JPEG with libjpeg-turbo, BMP with gdk-pixbuf, SVG with
+// librsvg (svg.cpp) and the raw logos here.  What a file is comes from its
+// first bytes, so that a JPEG saved as ".png" still converts; only the raw
+// logos, which have no signature, go by their extension.
+#include <errno.h>
+#include <setjmp.h>
+#include <stdio.h>
+#include <string.h>
+
+// clang-format off
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "logo.h"
+#include "logo_formats.h"
+#include "picture.h"
+
+namespace logoconv {
+namespace {
+
+// Sources are read whole: the largest a logo set holds is a few megabytes.
+constexpr long kMaxFile = 256L << 20;
+
+bool ReadFile(const std::string &path, std::vector<uint8_t> &bytes, std::string &why) {
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) {
+    why = std::string("cannot open: ") + strerror(errno);
+    return false;
+  }
+  bytes.clear();
+  uint8_t chunk[65536];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + n);
+    if (long(bytes.size()) > kMaxFile) break;
+  }
+  const bool failed = ferror(f);
+  fclose(f);
+  if (failed) why = "cannot read the file";
+  if (long(bytes.size()) > kMaxFile) why = "too large (more than 256 MB)";
+  return why.empty();
+}
+
+bool SizeFits(uint64_t w, uint64_t h, std::string &why) {
+  if (w == 0 || h == 0) {
+    why = "no pixels (" + std::to_string(w) + "x" + std::to_string(h) + ")";
+    return false;
+  }
+  if (w > kMaxSide || h > kMaxSide || w * h > kMaxPixels) {
+    why = "too large (" + std::to_string(w) + "x" + std::to_string(h) + ")";
+    return false;
+  }
+  return true;
+}
+
+// ---- PNG --------------------------------------------------------------------
+
+struct PngRead {
+  const std::vector<uint8_t> *bytes;
+  size_t at = 0;
+  std::string error;
+  jmp_buf jump;
+};
+
+void PngError(png_structp png, png_const_charp message) {
+  PngRead *r = static_cast<PngRead *>(png_get_error_ptr(png));
+  if (r->error.empty()) {
+    // libpng says "IDAT: CRC error"; the chunk's name goes last here.
+    const char *crc = strstr(message, ": CRC error");
+    if (crc && crc - message == 4)
+      r->error = "CRC error in " + std::string(message, 4);
+    else
+      r->error = std::string("damaged PNG: ") + message;
+  }
+  longjmp(r->jump, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+void PngBytes(png_structp png, png_bytep to, size_t n) {
+  PngRead *r = static_cast<PngRead *>(png_get_io_ptr(png));
+  if (r->bytes->size() - r->at < n) {
+    r->error = "truncated PNG";
+    png_error(png, "truncated");
+  }
+  memcpy(to, r->bytes->data() + r->at, n);
+  r->at += n;
+}
+
+// The chunks walked before libpng decodes, which would come upon a damaged
+// IDAT as a zlib error long before the CRC that names it, and upon a short
+// file as a read error.
+bool PngChunksSound(const std::vector<uint8_t> &b, std::string &why) {
+  size_t at = 8;
+  while (true) {
+    if (b.size() - at < 12) break;
+    const uint32_t length =
+        uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+    if (length > 0x7FFFFFFFu || b.size() - at - 12 < length) break;
+    const uint8_t *type = &b[at + 4];
+    const uint8_t *crc = type + 4 + length;
+    const uint32_t stored =
+        uint32_t(crc[0]) << 24 | uint32_t(crc[1]) << 16 | uint32_t(crc[2]) << 8 | crc[3];
+    // Only a critical chunk's CRC matters: libpng drops a damaged ancillary one.
+    if (!(type[0] & 0x20) && uint32_t(crc32(0, type, length + 4)) != stored) {
+      why = "CRC error in " + std::string(reinterpret_cast<const char *>(type), 4);
+      return false;
+    }
+    if (memcmp(type, "IEND", 4) == 0) return true;
+    at += 12 + size_t(length);
+  }
+  why = "truncated PNG";
+  return false;
+}
+
+bool ReadPng(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why) {
+  if (!PngChunksSound(bytes, why)) return false;
+  PngRead r;
+  r.bytes = &bytes;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r, PngError, PngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    why = "out of memory";
+    return false;
+  }
+  std::vector<png_bytep> rows;
+  if (setjmp(r.jump)) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    why = r.error;
+    return false;
+  }
+  png_set_read_fn(png, &r, PngBytes);
+  // Every chunk's CRC is checked already; zlib's own sum of the same bytes
+  // would be a fifth of the decoding time again.
+  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+  png_set_user_limits(png, kMaxSide, kMaxSide);
+  png_read_info(png, info);
+  const uint32_t w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+  if (!SizeFits(w, h, why)) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  // Every kind to 8-bit RGBA: palettes and low depths expanded, tRNS made
+  // alpha, 16-bit samples rounded.
+  png_set_expand(png);
+  png_set_scale_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  pic.w = w;
+  pic.h = h;
+  pic.rgba.assign(size_t(w) * h * 4, 0);
+  rows.resize(h);
+  for (uint32_t y = 0; y < h; ++y) rows[y] = &pic.rgba[size_t(y) * w * 4];
+  png_read_image(png, rows.data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+// ---- JPEG -------------------------------------------------------------------
+
+struct JpegError {
+  jpeg_error_mgr mgr;
+  jmp_buf jump;
+  bool truncated = false;
+  std::string message;
+};
+
+void JpegExit(j_common_ptr c) {
+  JpegError *e = reinterpret_cast<JpegError *>(c->err);
+  char text[JMSG_LENGTH_MAX];
+  c->err->format_message(c, text);
+  e->message = std::string("damaged JPEG: ") + text;
+  longjmp(e->jump, 1);
+}
+
+void JpegMessage(j_common_ptr c, int level) {
+  // A file that ends early is only a warning to libjpeg, which fills the
+  // rest with grey; here it is a failure.
+  if (level < 0 && c->err->msg_code == JWRN_JPEG_EOF)
+    reinterpret_cast<JpegError *>(c->err)->truncated = true;
+}
+
+bool ReadJpeg(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why) {
+  jpeg_decompress_struct d;
+  JpegError e;
+  d.err = jpeg_std_error(&e.mgr);
+  e.mgr.error_exit = JpegExit;
+  e.mgr.emit_message = JpegMessage;
+  if (setjmp(e.jump)) {
+    jpeg_destroy_decompress(&d);
+    why = e.truncated ? "truncated JPEG" : e.message;
+    return false;
+  }
+  jpeg_create_decompress(&d);
+  jpeg_mem_src(&d, bytes.data(), (unsigned long)bytes.size());
+  jpeg_read_header(&d, TRUE);
+  if (d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK) {
+    jpeg_destroy_decompress(&d);
+    why = "CMYK JPEG (not a screen picture)";
+    return false;
+  }
+  if (!SizeFits(d.image_width, d.image_height, why)) {
+    jpeg_destroy_decompress(&d);
+    return false;
+  }
+  d.out_color_space = JCS_EXT_RGBA;
+  jpeg_start_decompress(&d);
+  pic.w = d.output_width;
+  pic.h = d.output_height;
+  pic.rgba.assign(size_t(pic.w) * pic.h * 4, 0);
+  while (d.output_scanline < d.output_height && !e.truncated) {
+    JSAMPROW row = &pic.rgba[size_t(d.output_scanline) * pic.w * 4];
+    jpeg_read_scanlines(&d, &row, 1);
+  }
+  if (!e.truncated) jpeg_finish_decompress(&d);
+  jpeg_destroy_decompress(&d);
+  if (e.truncated) why = "truncated JPEG";
+  return !e.truncated;
+}
+
+// ---- BMP --------------------------------------------------------------------
+
+bool ReadBmp(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why) {
+  GError *error = nullptr;
+  GdkPixbufLoader *loader = gdk_pixbuf_loader_new_with_type("bmp", &error);
+  bool ok = loader && gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), &error) &&
+            gdk_pixbuf_loader_close(loader, &error);
+  GdkPixbuf *pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+  if (!pixbuf) {
+    why = std::string("damaged BMP: ") + (error ? error->message : "no picture");
+    if (loader && !ok) gdk_pixbuf_loader_close(loader, nullptr);
+  } else {
+    const int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
+    const int n = gdk_pixbuf_get_n_channels(pixbuf), stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+    const guint8 *px = gdk_pixbuf_read_pixels(pixbuf);
+    ok = SizeFits(uint32_t(w), uint32_t(h), why) && (n == 3 || n == 4);
+    if (ok) {
+      pic.w = uint32_t(w);
+      pic.h = uint32_t(h);
+      pic.rgba.resize(size_t(w) * h * 4);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const guint8 *s = px + size_t(y) * stride + size_t(x) * n;
+          uint8_t *d = &pic.rgba[(size_t(y) * w + x) * 4];
+          d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = alpha ? s[3] : 255;
+        }
+    } else if (why.empty()) {
+      why = "BMP of an unknown pixel layout";
+    }
+  }
+  if (error) g_error_free(error);
+  if (loader) g_object_unref(loader);
+  return ok;
+}
+
+// ---- raw logos ----------------------------------------------------------------
+
+uint32_t Be32(const uint8_t *b) {
+  return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+}
+
+bool ReadRaw(const std::vector<uint8_t> &bytes, bool wide, Picture &pic, std::string &why) {
+  if (bytes.size() < 8) {
+    why = "truncated raw logo (no size)";
+    return false;
+  }
+  const uint32_t w = Be32(bytes.data()), h = Be32(bytes.data() + 4);
+  if (!SizeFits(w, h, why)) return false;
+  const size_t p = wide ? 4 : 2, need = 8 + size_t(w) * h * p;
+  if (bytes.size() < need) {
+    why = "truncated raw logo (" + std::to_string(w) + "x" + std::to_string(h) + " needs " +
+          std::to_string(need) + " bytes, the file has " + std::to_string(bytes.size()) + ")";
+    return false;
+  }
+  pic.w = w;
+  pic.h = h;
+  pic.rgba.resize(size_t(w) * h * 4);
+  const uint8_t *s = bytes.data() + 8;
+  for (size_t i = 0; i < size_t(w) * h; ++i, s += p) {
+    // The receiver's own colour scale for the 16-bit pixels.
+    const uint32_t v = wide ? Be32(s) : Logo16To32(uint16_t(s[0] << 8 | s[1]));
+    uint8_t *d = &pic.rgba[i * 4];
+    d[0] = uint8_t(v >> 16), d[1] = uint8_t(v >> 8), d[2] = uint8_t(v), d[3] = uint8_t(v >> 24);
+  }
+  return true;
+}
+
+bool LooksLikeSvg(const std::vector<uint8_t> &b) {
+  size_t i = b.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
+  while (i < b.size() && (b[i] == ' ' || b[i] == '\t' || b[i] == '\r' || b[i] == '\n')) ++i;
+  if (i >= b.size() || b[i] != '<') return false;
+  const std::string head(b.begin() + long(i), b.begin() + long(std::min(b.size(), i + 4096)));
+  return head.find("<svg") != std::string::npos;
+}
+
+} // namespace
+
+bool ReadSource(const std::string &path, const std::string &name, Source &source,
+                std::string &why) {
+  std::vector<uint8_t> bytes;
+  if (!ReadFile(path, bytes, why)) return false;
+  const auto starts = [&](const char *magic, size_t n) {
+    return bytes.size() >= n && memcmp(bytes.data(), magic, n) == 0;
+  };
+  bool ok;
+  if (starts("\x89PNG\r\n\x1a\n", 8)) {
+    ok = ReadPng(bytes, source.picture, why);
+  } else if (starts("\xFF\xD8\xFF", 3)) {
+    ok = ReadJpeg(bytes, source.picture, why);
+  } else if (starts("BM", 2)) {
+    ok = ReadBmp(bytes, source.picture, why);
+  } else if (const LogoFormat *f = LogoFormatOf(name.c_str());
+             f && (f->kind == kLogoRaw16 || f->kind == kLogoRaw32)) {
+    ok = ReadRaw(bytes, f->kind == kLogoRaw32, source.picture, why);
+  } else if (LooksLikeSvg(bytes)) {
+    return OpenSvg(bytes, source, why);
+  } else {
+    why = bytes.empty() ? "empty file" : "unknown format";
+    return false;
+  }
+  source.w = source.picture.w;
+  source.h = source.picture.h;
+  return ok;
+}
+
+} // namespace logoconv
