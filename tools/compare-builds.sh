@@ -63,7 +63,8 @@ for ((s = 1; s <= sessions; s++)); do
   rm -rf "$work"/disk-* "$work"/shots-*
 done
 
-# logoconv: each target over a copy of every sample logo, stretched and fitted.
+# logoconv: each target over a copy of every sample logo, stretched and fitted,
+# the receiver's way (--receiver, for the builds that have it).
 "$new/bin/mksample" "$work/sample" >/dev/null
 logos=$work/sample/ProgramFiles/Settings/Logos
 targets=$("$new/bin/logoconv" --list-formats | awk '/^Targets/ {t = 1; next} t && NF > 1 {print $1}')
@@ -71,9 +72,11 @@ for t in $targets; do
   for fit in "" --fit; do
     for b in old new; do
       build=${!b}
+      mode=
+      "$build/bin/logoconv" --help | grep -q -- --receiver && mode=--receiver
       rm -rf "$work/lc-$b"
       cp -a "$logos" "$work/lc-$b"
-      "$build/bin/logoconv" -r $fit "$t" "$work/lc-$b" >"$work/lc-$b/logoconv.out" 2>&1
+      "$build/bin/logoconv" $mode -r $fit "$t" "$work/lc-$b" >"$work/lc-$b/logoconv.out" 2>&1
       sed -i "s#$work/lc-$b#DIR#g; s/, [0-9.]* s, [0-9]* logos\/s//" "$work/lc-$b/logoconv.out"
       sed -i "/ETA/d" "$work/lc-$b/logoconv.out"
     done
