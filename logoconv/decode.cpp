@@ -311,7 +311,11 @@ bool LooksLikeSvg(const std::vector<uint8_t> &b) {
 bool ReadSource(const std::string &path, const std::string &name, Source &source,
                 std::string &why) {
   std::vector<uint8_t> bytes;
-  if (!ReadFile(path, bytes, why)) return false;
+  return ReadFile(path, bytes, why) && ReadSourceBytes(bytes, name, source, why);
+}
+
+bool ReadSourceBytes(const std::vector<uint8_t> &bytes, const std::string &name, Source &source,
+                     std::string &why) {
   const auto starts = [&](const char *magic, size_t n) {
     return bytes.size() >= n && memcmp(bytes.data(), magic, n) == 0;
   };

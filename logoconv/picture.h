@@ -43,6 +43,9 @@ constexpr uint64_t kMaxPixels = uint64_t(1) << 26;
 // name's extension for the raw logos, which have no signature.  False with
 // the reason ("truncated PNG", "CRC error in IDAT", "unknown format", ...).
 bool ReadSource(const std::string &path, const std::string &name, Source &source, std::string &why);
+// The same for a file's bytes.
+bool ReadSourceBytes(const std::vector<uint8_t> &bytes, const std::string &name, Source &source,
+                     std::string &why);
 
 // svg.cpp: the drawing of an SVG file's bytes; false with the reason.
 bool OpenSvg(const std::vector<uint8_t> &bytes, Source &source, std::string &why);
