@@ -95,26 +95,46 @@ void PngBytes(png_structp png, png_bytep to, size_t n) {
   r->at += n;
 }
 
+uint32_t Be32(const uint8_t *b) {
+  return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+}
+
+uint32_t Le32(const uint8_t *b) {
+  return uint32_t(b[3]) << 24 | uint32_t(b[2]) << 16 | uint32_t(b[1]) << 8 | b[0];
+}
+
+// Deflate makes at most about 1,032 bytes of one: a header whose picture
+// the data could never fill is refused before its pixels are allocated.
+constexpr uint64_t kMaxInflate = 1040;
+
 // The chunks walked before libpng decodes, which would come upon a damaged
 // IDAT as a zlib error long before the CRC that names it, and upon a short
 // file as a read error.
 bool PngChunksSound(const std::vector<uint8_t> &b, std::string &why) {
   size_t at = 8;
+  uint64_t need = 0, data = 0;
   while (true) {
     if (b.size() - at < 12) break;
-    const uint32_t length =
-        uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+    const uint32_t length = Be32(&b[at]);
     if (length > 0x7FFFFFFFu || b.size() - at - 12 < length) break;
     const uint8_t *type = &b[at + 4];
-    const uint8_t *crc = type + 4 + length;
-    const uint32_t stored =
-        uint32_t(crc[0]) << 24 | uint32_t(crc[1]) << 16 | uint32_t(crc[2]) << 8 | crc[3];
     // Only a critical chunk's CRC matters: libpng drops a damaged ancillary one.
-    if (!(type[0] & 0x20) && uint32_t(crc32(0, type, length + 4)) != stored) {
+    if (!(type[0] & 0x20) && uint32_t(crc32(0, type, length + 4)) != Be32(type + 4 + length)) {
       why = "CRC error in " + std::string(reinterpret_cast<const char *>(type), 4);
       return false;
     }
-    if (memcmp(type, "IEND", 4) == 0) return true;
+    if (memcmp(type, "IHDR", 4) == 0 && length == 13) {
+      // The fewest bytes the filtered rows can take: one bit a pixel.
+      need = uint64_t(Be32(type + 8)) * (1 + Be32(type + 4) / 8);
+    }
+    if (memcmp(type, "IDAT", 4) == 0) data += length;
+    if (memcmp(type, "IEND", 4) == 0) {
+      if (need > data * kMaxInflate + 65536) {
+        why = "damaged PNG: too little image data for its size";
+        return false;
+      }
+      return true;
+    }
     at += 12 + size_t(length);
   }
   why = "truncated PNG";
@@ -219,8 +239,10 @@ bool ReadJpeg(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why)
   jpeg_start_decompress(&d);
   pic.w = d.output_width;
   pic.h = d.output_height;
-  pic.rgba.assign(size_t(pic.w) * pic.h * 4, 0);
+  // Rows are added as they come, so that a header promising a huge picture
+  // costs nothing once the data runs out.
   while (d.output_scanline < d.output_height && !e.truncated) {
+    pic.rgba.resize(size_t(d.output_scanline + 1) * pic.w * 4);
     JSAMPROW row = &pic.rgba[size_t(d.output_scanline) * pic.w * 4];
     jpeg_read_scanlines(&d, &row, 1);
   }
@@ -233,6 +255,25 @@ bool ReadJpeg(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why)
 // ---- BMP --------------------------------------------------------------------
 
 bool ReadBmp(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why) {
+  // gdk-pixbuf believes a header's sizes and allocates for them first.
+  if (bytes.size() < 26) {
+    why = "truncated BMP";
+    return false;
+  }
+  const uint32_t offset = Le32(&bytes[10]), header = Le32(&bytes[14]);
+  if (offset > bytes.size() || (header >= 40 && bytes.size() < 26 + 4)) {
+    why = "truncated BMP";
+    return false;
+  }
+  if (header >= 40) {
+    const int64_t w = int32_t(Le32(&bytes[18])), h = int32_t(Le32(&bytes[22]));
+    if (!SizeFits(uint64_t(w < 0 ? -w : w), uint64_t(h < 0 ? -h : h), why)) return false;
+    if (uint64_t(w < 0 ? -w : w) * uint64_t(h < 0 ? -h : h) >
+        (bytes.size() - offset) * uint64_t(256) + 65536) {
+      why = "truncated BMP";
+      return false;
+    }
+  }
   GError *error = nullptr;
   GdkPixbufLoader *loader = gdk_pixbuf_loader_new_with_type("bmp", &error);
   bool ok = loader && gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), &error) &&
@@ -267,10 +308,6 @@ bool ReadBmp(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why) 
 }
 
 // ---- raw logos ----------------------------------------------------------------
-
-uint32_t Be32(const uint8_t *b) {
-  return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
-}
 
 bool ReadRaw(const std::vector<uint8_t> &bytes, bool wide, Picture &pic, std::string &why) {
   if (bytes.size() < 8) {
