@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <iterator>
+
 #include "Velumo.h"
 #include "tklib.h"
 
@@ -60,6 +62,25 @@ static void AddLegend() {
     OSDMenuButtonAdd(b.line, b.icon, nullptr, Lang(b.german, b.english));
 }
 
+// A PNG is named by what its header says it holds, "PNG 8-bit palette":
+// the same extension covers pictures of 1 to 64 bits a pixel.
+static void PngKindName(char *text, size_t size) {
+  static const char *const kKinds[][2] = {
+      {"Graustufen", "greyscale"},
+      {nullptr, nullptr},
+      {"RGB", "RGB"},
+      {"Palette", "palette"},
+      {"Graustufen+Alpha", "greyscale+alpha"},
+      {nullptr, nullptr},
+      {"RGBA", "RGBA"},
+  };
+  const uint8_t type = logoPng.colorType;
+  const char *kind =
+      type < std::size(kKinds) && kKinds[type][0] ? Lang(kKinds[type][0], kKinds[type][1]) : "?";
+  snprintf(text, size, Lang("PNG %d-Bit %s%s", "PNG %d-bit %s%s"), int(logoPng.depth), kind,
+           logoPng.interlace ? Lang(" mit Zeilensprung", " interlaced") : "");
+}
+
 static void Detail(word region, int X, int Y) {
   ChangeState(MS_LogoDetail);
   const int W = int(logoW), H = int(logoH);
@@ -67,9 +88,13 @@ static void Detail(word region, int X, int Y) {
     X = FromRawFile() ? 664 : 700;
     Y = 478;
   }
-  strcpy(buf, logoExt[0] == '.' ? logoExt + 1 : logoExt);
-  UpperCase(buf);
   const LogoFormat *format = LogoFormatOf(logoExt);
+  if (format && format->kind == kLogoPng && logoPng.depth) {
+    PngKindName(buf, sizeof buf);
+  } else {
+    strcpy(buf, logoExt[0] == '.' ? logoExt + 1 : logoExt);
+    UpperCase(buf);
+  }
   const int depth = format ? format->bits : 16;
   static char textBuffer[1024];
   snprintf(textBuffer, sizeof textBuffer,

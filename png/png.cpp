@@ -1,6 +1,7 @@
-// png.cpp - the PNG codec: reader (signature, IHDR, the IDAT run inflated
-// with zlib, the five filters), writer (one IHDR, one IDAT, IEND), the raw
-// and source-array exports, drawing onto the OSD and the header summary.
+// png.cpp - the PNG codec: reader (signature, IHDR, PLTE and tRNS, the IDAT
+// run inflated with zlib row by row, the five filters, Adam7), writer (one
+// IHDR, one IDAT, IEND), the raw and source-array exports, drawing onto the
+// OSD and the header summary.
 #include "pngcodec.h"
 
 #include <stdarg.h>
@@ -194,37 +195,216 @@ bool UnfilterRow(byte type, const byte *row, byte *o, const byte *above, uint32_
   }
 }
 
-int Unfilter(png_image *png, byte *out) {
-  if (png->raw_len == 0) return PNG_R_OK;
+bool IsType(const byte *type, const char *name) {
+  return memcmp(type, name, 4) == 0;
+}
+
+uint32_t Channels(uint8_t colorType) {
+  return colorType == 2 ? 3 : colorType == 4 ? 2 : colorType == 6 ? 4 : 1;
+}
+
+// Bytes of a stored row of w pixels, without its filter byte.
+uint32_t RowBytes(const png_image *png, uint32_t w) {
+  return uint32_t((uint64_t(w) * Channels(png->color_type) * png->depth + 7) / 8);
+}
+
+// Adam7: where the pixels of each of the seven passes lie.
+constexpr uint8_t kPassX[7] = {0, 4, 0, 2, 0, 1, 0}, kPassY[7] = {0, 0, 4, 0, 2, 0, 1};
+constexpr uint8_t kPassDx[7] = {8, 8, 4, 4, 2, 2, 1}, kPassDy[7] = {8, 8, 8, 4, 4, 2, 2};
+constexpr uint32_t kAllRows = 7;
+
+// The scanlines as zlib hands them out: inflated one at a time into
+// filtered and undone at once, so that no copy of the whole inflated image is
+// ever held.  A picture that is not interlaced is one pass.
+struct Scan {
+  byte *out;
+  byte *filtered;    // filter byte and row, as inflated
+  byte *line, *prev; // this and the last row of the pass, undone (not direct)
+  uint32_t pass;     // kAllRows when every row is in
+  uint32_t x0, y0, dx, dy, w, h;
+  uint32_t row, rowBytes, filled;
+  // Whole rows of whole bytes are undone straight into out.
+  bool direct;
+  // The first unknown filter type; the rows after it are left alone, and
+  // the fault is reported once the chunks are all read.
+  bool filterFault;
+};
+
+// Makes pass (or the next one that has pixels) current; kAllRows after the
+// last.
+void StartPass(const png_image *png, Scan &s, uint32_t pass) {
+  for (; pass < kAllRows; ++pass) {
+    if (png->interlace) {
+      s.x0 = kPassX[pass];
+      s.y0 = kPassY[pass];
+      s.dx = kPassDx[pass];
+      s.dy = kPassDy[pass];
+    } else if (pass > 0) {
+      break;
+    } else {
+      s.x0 = s.y0 = 0;
+      s.dx = s.dy = 1;
+    }
+    s.w = png->width > s.x0 ? (png->width - s.x0 + s.dx - 1) / s.dx : 0;
+    s.h = png->height > s.y0 ? (png->height - s.y0 + s.dy - 1) / s.dy : 0;
+    if (s.w && s.h) {
+      s.pass = pass;
+      s.row = s.filled = 0;
+      s.rowBytes = RowBytes(png, s.w);
+      return;
+    }
+  }
+  s.pass = kAllRows;
+}
+
+// The inflated size of the whole picture, filter bytes included.
+uint64_t FilteredSize(const png_image *png) {
+  Scan s{};
+  uint64_t total = 0;
+  for (StartPass(png, s, 0); s.pass < kAllRows; StartPass(png, s, s.pass + 1))
+    total += uint64_t(s.h) * (s.rowBytes + 1);
+  return total;
+}
+
+// An undone row of the pass into its pixels' places in out: whole samples
+// copied, samples of 1, 2 or 4 bits one a byte (grey scaled to 0..255).
+void Emit(const png_image *png, const Scan &s) {
   const uint32_t bpp = png->bpp;
-  const uint32_t stride = png->width * bpp;
-  uint32_t pos = 0, outpos = 0;
-  while (pos < png->raw_len) {
-    const byte type = png->raw[pos++];
-    byte *row = png->raw + pos;
+  const size_t step = size_t(s.dx) * bpp;
+  byte *o = s.out + (size_t(s.y0 + s.row * s.dy) * png->width + s.x0) * bpp;
+  const byte *from = s.line;
+  if (png->depth >= 8) {
+    // Four bytes a pixel, the usual logo, are moved as one word.
+    if (bpp == 4)
+      for (uint32_t j = 0; j < s.w; ++j, o += step, from += 4) memcpy(o, from, 4);
+    else
+      for (uint32_t j = 0; j < s.w; ++j, o += step, from += bpp)
+        for (uint32_t k = 0; k < bpp; ++k) o[k] = from[k];
+    return;
+  }
+  const uint32_t depth = png->depth, mask = (1u << depth) - 1;
+  const uint32_t scale = png->color_type == 0 ? 255 / mask : 1;
+  for (uint32_t j = 0, bit = 0; j < s.w; ++j, o += step, bit += depth)
+    *o = byte((from[bit >> 3] >> (8 - depth - (bit & 7)) & mask) * scale);
+}
+
+void FinishRow(const png_image *png, Scan &s) {
+  if (!s.filterFault) {
+    byte *row = s.filtered + 1;
     if (png->depth == 16)
-      for (uint32_t i = 0; i + 1 < stride; i += 2) {
+      for (uint32_t i = 0; i + 1 < s.rowBytes; i += 2) {
         const byte t = row[i];
         row[i] = row[i + 1];
         row[i + 1] = t;
       }
-    byte *o = out + outpos;
-    if (!UnfilterRow(type, row, o, outpos ? o - stride : nullptr, stride, bpp)) return PNG_R_FILTER;
-    pos += stride;
-    outpos += stride;
+    // The filters' left neighbour is a pixel back, or a byte when pixels
+    // are smaller.
+    const uint32_t unit = png->depth < 8 ? 1 : png->bpp;
+    if (s.direct) {
+      byte *o = s.out + size_t(s.row) * s.rowBytes;
+      s.filterFault =
+          !UnfilterRow(s.filtered[0], row, o, s.row ? o - s.rowBytes : nullptr, s.rowBytes, unit);
+    } else {
+      s.filterFault =
+          !UnfilterRow(s.filtered[0], row, s.line, s.row ? s.prev : nullptr, s.rowBytes, unit);
+      if (!s.filterFault) {
+        Emit(png, s);
+        byte *t = s.line;
+        s.line = s.prev;
+        s.prev = t;
+      }
+    }
   }
+  s.filled = 0;
+  if (++s.row == s.h) StartPass(png, s, s.pass + 1);
+}
+
+// One IDAT chunk's data through zlib, row by row.  Once every row is in, the
+// stream may still end (its end code and check value) but must give no
+// more bytes.
+int Inflate(const png_image *png, z_stream *z, Scan &s, bool &ended) {
+  byte sink;
+  while (!ended) {
+    const bool allRows = s.pass == kAllRows;
+    const uint32_t room = allRows ? 0 : s.rowBytes + 1 - s.filled;
+    z->next_out = allRows ? &sink : s.filtered + s.filled;
+    z->avail_out = room;
+    const int r = inflate(z, Z_SYNC_FLUSH);
+    if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) {
+      Trace("%s\n", z->msg ? z->msg : "");
+      return PNG_R_ZLIB;
+    }
+    s.filled += room - z->avail_out;
+    const bool full = !allRows && z->avail_out == 0;
+    if (full) FinishRow(png, s);
+    if (r == Z_STREAM_END) {
+      ended = true;
+      break;
+    }
+    // A full row: zlib may hold more output, with or without input.
+    if (full) continue;
+    if (z->avail_in == 0) break;
+    // Input zlib cannot take: more data than the picture has room for.
+    if (allRows || r == Z_BUF_ERROR) return PNG_R_ZLIB;
+  }
+  return z->avail_in ? PNG_R_ZLIB : PNG_R_OK;
+}
+
+// A chunk's data read whole and checked against its CRC.
+int ReadChunkData(png_image *png, const byte *type, byte *data, uint32_t length) {
+  byte crc[4];
+  if (file_read(png, data, 1, length) != length || file_read(png, crc, 1, 4) != 4)
+    return PNG_R_FILE;
+  return get_ul(crc) == Crc(type, 4, data, length) ? PNG_R_OK : PNG_R_CRC;
+}
+
+int ReadPalette(png_image *png, const byte *type, uint32_t length) {
+  // A truecolour picture may suggest a palette, which nothing here uses;
+  // greyscale ones have none to give.
+  if (png->color_type != 3) return SkipChunk(png, length) ? PNG_R_OK : PNG_R_FILE;
+  if (png->palette_size) return PNG_R_PALETTE;
+  if (length == 0 || length % 3 != 0 || length / 3 > (1u << png->depth)) return PNG_R_CRC;
+  byte data[3 * 256];
+  const int r = ReadChunkData(png, type, data, length);
+  if (r != PNG_R_OK) return r;
+  png->palette_size = uint16_t(length / 3);
+  for (uint32_t i = 0; i < png->palette_size; ++i)
+    png->palette[i] = 0xFF000000u | uint32_t(data[3 * i]) << 16 | uint32_t(data[3 * i + 1]) << 8 |
+                      data[3 * i + 2];
   return PNG_R_OK;
 }
 
-bool IsType(const byte *type, const char *name) {
-  return memcmp(type, name, 4) == 0;
+int ReadTransparency(png_image *png, const byte *type, uint32_t length, bool &seen) {
+  const uint8_t kind = png->color_type;
+  // Pictures with an alpha channel have no use for it; of two, the first
+  // counts (as with libpng).
+  if (kind == 4 || kind == 6 || seen) return SkipChunk(png, length) ? PNG_R_OK : PNG_R_FILE;
+  if (kind == 3 && !png->palette_size) return PNG_R_PALETTE; // it must follow PLTE
+  if (kind == 3 ? length > png->palette_size : length != 2 * Channels(kind)) return PNG_R_CRC;
+  byte data[256];
+  const int r = ReadChunkData(png, type, data, length);
+  if (r != PNG_R_OK) return r;
+  seen = true;
+  if (kind == 3) {
+    for (uint32_t i = 0; i < length; ++i)
+      png->palette[i] = (png->palette[i] & 0xFFFFFFu) | uint32_t(data[i]) << 24;
+    return PNG_R_OK;
+  }
+  // Bits above the depth are ignored, as libpng does.
+  const uint32_t mask = png->depth == 16 ? 0xFFFF : (1u << png->depth) - 1;
+  for (uint32_t k = 0; k < Channels(kind); ++k)
+    png->key[k] = uint16_t((uint32_t(data[2 * k]) << 8 | data[2 * k + 1]) & mask);
+  png->has_key = 1;
+  return PNG_R_OK;
 }
 
 // The chunk loop.  Returns with raw allocated only on success.
 int ReadChunks(png_image *png, byte *out) {
   byte type[5] = {0, 0, 0, 0, 0};
   uint32_t length = 0;
-  bool inflated = false;
+  bool inflated = false, transparency = false;
+  Scan scan;
+  memset(&scan, 0, sizeof scan);
   while (true) {
     Trace("pc1\n");
     if (file_read_ul(png, &length) != 0) return PNG_R_FILE;
@@ -232,6 +412,17 @@ int ReadChunks(png_image *png, byte *out) {
     if (file_read(png, type, 1, 4) != 4) return PNG_R_FILE;
     Trace("pc3\n");
     if (IsType(type, "IEND")) break;
+    // PLTE and tRNS say what the pixels mean only before the image data.
+    if (!inflated && IsType(type, "PLTE")) {
+      const int r = ReadPalette(png, type, length);
+      if (r != PNG_R_OK) return r;
+      continue;
+    }
+    if (!inflated && IsType(type, "tRNS")) {
+      const int r = ReadTransparency(png, type, length, transparency);
+      if (r != PNG_R_OK) return r;
+      continue;
+    }
     if (!IsType(type, "IDAT")) {
       if (!SkipChunk(png, length)) return PNG_R_FILE;
       continue;
@@ -240,14 +431,22 @@ int ReadChunks(png_image *png, byte *out) {
     // not a picture this codec understands.
     if (inflated) return PNG_R_FILE;
     inflated = true;
+    if (png->color_type == 3 && !png->palette_size) return PNG_R_PALETTE;
     Trace("pc4\n");
-    const uint64_t rawLen = uint64_t(png->width) * png->height * png->bpp + png->height;
+    const uint64_t rawLen = FilteredSize(png);
     if (rawLen > 0xFFFFFFFFu) return PNG_R_MEMORY;
     png->raw_len = uint32_t(rawLen);
-    png->raw = static_cast<byte *>(TAP_MemAlloc(png->raw_len));
+    // One filtered row, and for interlaced or packed pixels the two rows of
+    // the pass that filters refer to.
+    scan.out = out;
+    scan.direct = !png->interlace && png->depth >= 8;
+    const uint32_t widest = RowBytes(png, png->width);
+    png->raw = static_cast<byte *>(TAP_MemAlloc(widest + 1 + (scan.direct ? 0 : 2 * widest)));
     if (!png->raw) return PNG_R_MEMORY;
-    // What the stream does not deliver is never left uninitialised.
-    TAP_MemSet(png->raw, 0, png->raw_len);
+    scan.filtered = png->raw;
+    scan.line = png->raw + widest + 1;
+    scan.prev = scan.line + widest;
+    StartPass(png, scan, 0);
     Trace("pc5\n");
     uint32_t bufferSize = length;
     byte *chunk = static_cast<byte *>(TAP_MemAlloc(bufferSize ? bufferSize : 1));
@@ -266,40 +465,15 @@ int ReadChunks(png_image *png, byte *out) {
       return PNG_R_ZLIB;
     }
     png->zstream = z;
-    z->next_out = png->raw;
-    z->avail_out = png->raw_len;
     int result = PNG_R_OK;
     bool ended = false;
     while (true) {
-      if (file_read(png, chunk, 1, length) != length) {
-        result = PNG_R_FILE;
-        break;
-      }
-      byte crc[4];
-      if (file_read(png, crc, 1, 4) != 4) {
-        result = PNG_R_FILE;
-        break;
-      }
-      if (get_ul(crc) != Crc(type, 4, chunk, length)) {
-        result = PNG_R_CRC;
-        break;
-      }
+      result = ReadChunkData(png, type, chunk, length);
+      if (result != PNG_R_OK) break;
       z->next_in = chunk;
       z->avail_in = length;
-      // A chunk without data is allowed anywhere in the run; zlib reports
-      // a call without input as Z_BUF_ERROR.
-      const int r = ended ? Z_STREAM_END : length == 0 ? Z_OK : inflate(z, Z_SYNC_FLUSH);
-      if (r != Z_OK && r != Z_STREAM_END) {
-        Trace("%s\n", z->msg ? z->msg : "");
-        result = PNG_R_ZLIB;
-        break;
-      }
-      ended = r == Z_STREAM_END;
-      // Input left over: more data than the picture has room for.
-      if (z->avail_in != 0) {
-        result = PNG_R_ZLIB;
-        break;
-      }
+      result = Inflate(png, z, scan, ended);
+      if (result != PNG_R_OK) break;
       if (file_read_ul(png, &length) != 0) {
         result = PNG_R_FILE;
         break;
@@ -323,7 +497,7 @@ int ReadChunks(png_image *png, byte *out) {
     if (chunk) TAP_MemFree(chunk);
     // A stream that stops short of the picture is an error, not a picture
     // with an invented remainder.
-    if (result == PNG_R_OK && z->total_out != png->raw_len) result = PNG_R_ZLIB;
+    if (result == PNG_R_OK && scan.pass != kAllRows) result = PNG_R_ZLIB;
     png_end_inflate(png);
     if (result != PNG_R_OK) return result;
     if (IsType(type, "IEND")) break;
@@ -333,7 +507,8 @@ int ReadChunks(png_image *png, byte *out) {
   // An IEND before any image data leaves nothing to show.
   if (!inflated) return PNG_R_FILE;
   Trace("gd4\n");
-  const int result = Unfilter(png, out);
+  // The rows were undone as they came; an unknown filter stopped that.
+  const int result = scan.filterFault ? PNG_R_FILTER : PNG_R_OK;
   Trace("gd5\n");
   return result;
 }
@@ -412,7 +587,8 @@ int png_get_bpp(const png_image *png) {
   switch (png->color_type) {
   case 0:
   case 3:
-    return d;
+    // Samples of 1, 2 and 4 bits come out one a byte.
+    return d ? d : png->depth ? 1 : 0;
   case 2:
     return 3 * d;
   case 4:
@@ -423,6 +599,26 @@ int png_get_bpp(const png_image *png) {
     return -1;
   }
 }
+
+namespace {
+
+// The colour types and depths PNG defines.
+bool ValidKind(uint8_t colorType, uint8_t depth) {
+  switch (colorType) {
+  case 0:
+    return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+  case 3:
+    return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+  case 2:
+  case 4:
+  case 6:
+    return depth == 8 || depth == 16;
+  default:
+    return false;
+  }
+}
+
+} // namespace
 
 const char *png_error_string(int code, int german) {
   switch (code) {
@@ -535,12 +731,11 @@ int png_open_read(png_image *png, png_read_callback read_callback, dword handle)
       png->filter = header[15];
       png->interlace = header[16];
       const uint64_t pixels = uint64_t(png->width) * png->height;
-      const bool knownType = png->color_type == 0 || png->color_type == 2 || png->color_type == 4 ||
-                             png->color_type == 6;
-      // Also refused: colour types PNG does not define, and pictures that
-      // are empty or too large to hold (before anything is allocated).
-      if (!knownType || (png->depth != 8 && png->depth != 16) || png->interlace != 0 ||
-          pixels == 0 || pixels > kPngMaxPixels)
+      // Refused: what PNG does not define (colour types, depths that do not
+      // go with them, interlace methods), and pictures that are empty or too
+      // large to hold (before anything is allocated).
+      if (!ValidKind(png->color_type, png->depth) || png->interlace > 1 || pixels == 0 ||
+          pixels > kPngMaxPixels)
         result = PNG_R_UNSUPPORTED;
     }
   }
@@ -554,6 +749,10 @@ int png_get_data(png_image *png, byte *out) {
   png->raw = nullptr;
   png->raw_len = 0;
   png->zstream = nullptr;
+  png->palette_size = 0;
+  png->has_key = 0;
+  png->key[0] = png->key[1] = png->key[2] = 0;
+  for (uint32_t &entry : png->palette) entry = 0xFF000000u;
   const int result = ReadChunks(png, out);
   if (result != PNG_R_OK) Trace("gd3\n");
   if (png->raw) TAP_MemFree(png->raw);
@@ -603,7 +802,10 @@ int png_set_data(png_image *png, uint32_t width, uint32_t height, int8_t depth, 
   png->bpp = uint8_t(bpp);
   const uint64_t stride = uint64_t(width) * (bpp > 0 ? bpp : 0);
   const uint64_t filteredLen = stride * height + height;
-  if (bpp <= 0 || width == 0 || height == 0 || filteredLen > 0x7FFFFFFFu) return PNG_R_UNSUPPORTED;
+  // Whole-byte samples only: the rows are written as they are given.
+  if (bpp <= 0 || (depth != 8 && depth != 16) || width == 0 || height == 0 ||
+      filteredLen > 0x7FFFFFFFu)
+    return PNG_R_UNSUPPORTED;
   byte *pixels = static_cast<byte *>(data);
   // The logo's ARGB words become R, G, B, A bytes.  (16-bit grey with alpha
   // has four bytes a pixel too, but its samples are already in order.)
@@ -824,6 +1026,21 @@ uint32_t png_pixel_argb(const byte *p, uint8_t color_type, bool wide) {
   return a << 24 | r << 16 | g << 8 | b;
 }
 
+uint32_t png_image_pixel(const png_image *png, const byte *p) {
+  if (png->color_type == 3) return png->palette[p[0]];
+  const bool wide = png->depth == 16;
+  const uint32_t argb = png_pixel_argb(p, png->color_type, wide);
+  if (!png->has_key || (png->color_type != 0 && png->color_type != 2)) return argb;
+  // The key is compared at the file's depth: whole 16-bit samples, and
+  // packed grey as the value it was scaled to.
+  const uint32_t scale = png->depth < 8 ? 255 / ((1u << png->depth) - 1) : 1;
+  for (uint32_t k = 0; k < (png->color_type == 2 ? 3u : 1u); ++k) {
+    const uint32_t sample = wide ? uint32_t(p[2 * k]) | uint32_t(p[2 * k + 1]) << 8 : p[k];
+    if (sample != png->key[k] * scale) return argb;
+  }
+  return argb & 0xFFFFFFu;
+}
+
 uint32_t pngAlphaGetBG(int32_t x, int32_t y, int32_t plane) {
   (void)plane; // the receiver has one OSD plane here
   TYPE_OsdBaseInfo info;
@@ -927,7 +1144,6 @@ int png_show(int32_t region, int32_t bg_x, int32_t bg_y, int32_t max_x, int32_t 
     y = max_y / 2 - int32_t(png.height) / 2;
   }
   Trace("test4b\n");
-  const bool wide = png.depth == 16;
   for (uint32_t r = 0; r < png.height; ++r) {
     const int32_t Y = y + int32_t(r);
     if (Y > max_y) break;
@@ -935,7 +1151,7 @@ int png_show(int32_t region, int32_t bg_x, int32_t bg_y, int32_t max_x, int32_t 
       const int32_t X = x + int32_t(c);
       if (X > max_x) break;
       const byte *p = pixels + (size_t(r) * png.width + c) * png.bpp;
-      const uint32_t argb = png_pixel_argb(p, png.color_type, wide);
+      const uint32_t argb = png_image_pixel(&png, p);
       const uint32_t bg =
           bg_plane == -1 ? bg_colour : pngAlphaGetBG(bg_x + X, bg_y + Y, bg_plane & 0xFF);
       Trace("test5c tklib\n");

@@ -1,7 +1,17 @@
-// pngcodec.h - the plug-in's small PNG codec: reading a subset of PNG (colour
-// types 0, 2, 4, 6 at 8 or 16 bits, not interlaced) and writing one-IDAT
-// files, through the firmware's file calls, from memory or through caller
-// callbacks.
+// pngcodec.h - the plug-in's small PNG codec: reading every PNG the standard
+// allows (all colour types and depths, PLTE and tRNS, Adam7 interlacing) and
+// writing one-IDAT files, through the firmware's file calls, from memory or
+// through caller callbacks.
+//
+// What png_get_data delivers, width x height x bpp bytes, rows from the top,
+// an interlaced picture in the same layout as its non-interlaced twin:
+// - colour types 0, 2, 4, 6 at 8 or 16 bits: the samples in the file's
+//   channel order, 16-bit ones low byte first;
+// - greyscale at 1, 2 or 4 bits: one byte a pixel, scaled to 0..255;
+// - palette (colour type 3) at any depth: one palette index a byte; the
+//   palette, with tRNS's alpha, is in png_image once png_get_data is done.
+// A tRNS colour key (greyscale, truecolour) is left to the caller, in
+// png_image as well: png_image_pixel applies both.
 #ifndef PNG_CODEC_H
 #define PNG_CODEC_H
 
@@ -26,8 +36,8 @@ enum {
   PNG_R_PALETTE = -12,
 };
 
-// Pictures of more pixels than this are refused when the header is read: the
-// codec holds two full copies, which no receiver has room for.
+// Pictures of more pixels than this are refused when the header is read: no
+// receiver has room for their pixels.
 constexpr uint64_t kPngMaxPixels = 16u << 20;
 
 // (buffer, size, count, handle) -> units read or written; a null buffer on a
@@ -44,8 +54,8 @@ struct png_image {
   uint32_t mem_pos;
   uint32_t mem_len; // bytes of an in-memory PNG; reads never go past them
   int32_t from_file;
-  byte *raw;
-  uint32_t raw_len;
+  byte *raw;        // the rows being inflated and undone, while png_get_data runs
+  uint32_t raw_len; // bytes the image data inflate to, filter bytes included
   uint32_t width;
   uint32_t height;
   uint8_t depth;
@@ -54,6 +64,11 @@ struct png_image {
   uint8_t filter;
   uint8_t interlace;
   uint8_t bpp;
+  // Filled by png_get_data from PLTE and tRNS.
+  uint16_t palette_size; // PLTE's entries; indices beyond them are opaque black
+  uint8_t has_key;       // 1: tRNS gave a colour key
+  uint16_t key[3];       // grey, or red, green, blue, at the file's depth
+  uint32_t palette[256]; // 0xAARRGGBB, alpha from tRNS (255 without)
 };
 
 // Console trace of the codec's steps, for diagnosis on the receiver.
@@ -86,6 +101,9 @@ void png_print_info(const png_image *png, int32_t region, int32_t x, int32_t y, 
 // One decoded pixel as 0xAARRGGBB: 16-bit samples (low byte first) reduced
 // to their high byte, alpha 255 for the kinds without alpha.
 uint32_t png_pixel_argb(const byte *p, uint8_t color_type, bool wide);
+// One pixel of png_get_data's output as 0xAARRGGBB, whatever the kind: the
+// palette looked up, a pixel of the tRNS colour key with alpha 0.
+uint32_t png_image_pixel(const png_image *png, const byte *p);
 
 uint32_t pngAlphaGetBG(int32_t x, int32_t y, int32_t plane);
 uint8_t pngAlphaBlend(uint8_t alpha, uint8_t fg, uint8_t bg);

@@ -75,6 +75,11 @@ dword Sim_HeapBlocks(int slot);
 dword Sim_HeapMisuse(int slot);
 /* Heap blocks held by everybody, whoever allocated them. */
 dword Sim_HeapBlocksTotal(void);
+/* The most bytes the heap held at once (everybody's blocks together) since
+   the start or the last Sim_ResetHeapPeak, which starts it afresh from what
+   is held now. */
+dword Sim_HeapPeak(void);
+void Sim_ResetHeapPeak(void);
 
 /* --- what the firmware saw --------------------------------------------- */
 int Sim_NormalMode(void);

@@ -26,6 +26,7 @@ struct Heap {
   std::map<const void *, Block> blocks;
   std::set<const void *> freed; // released blocks, to tell double frees apart
   size_t inUse = 0;
+  size_t peak = 0; // the most inUse has been since the reset
 };
 
 Heap &H() {
@@ -41,6 +42,7 @@ void HeapReset() {
   h.blocks.clear();
   h.freed.clear();
   h.inUse = 0;
+  h.peak = 0;
 }
 
 dword HeapBlocks(int slot) {
@@ -80,6 +82,12 @@ extern "C" dword Sim_HeapMisuse(int slot) {
 extern "C" dword Sim_HeapBlocksTotal(void) {
   return HeapBlocksTotal();
 }
+extern "C" dword Sim_HeapPeak(void) {
+  return dword(H().peak);
+}
+extern "C" void Sim_ResetHeapPeak(void) {
+  H().peak = H().inUse;
+}
 
 extern "C" void *TAP_MemAlloc(dword size) {
   State &s = S();
@@ -96,6 +104,7 @@ extern "C" void *TAP_MemAlloc(dword size) {
   h.blocks[p] = Block{size, CurrentSlot()};
   h.freed.erase(p);
   h.inUse += size;
+  if (h.inUse > h.peak) h.peak = h.inUse;
   return p;
 }
 

@@ -16,9 +16,9 @@ std::string PluginSummary(int slot) {
   char counts[256];
   snprintf(counts, sizeof counts,
            "; normal mode: %s; TAP_EnterNormal calls: %lu; heap blocks held: %lu; "
-           "heap misuse: %lu; events: %lu",
+           "heap misuse: %lu; events: %lu; heap peak: %lu bytes",
            Sim_NormalMode() ? "on" : "off", Sim_EnterNormalCalls(), Sim_HeapBlocks(slot),
-           Sim_HeapMisuse(slot), Sim_PluginEvents(slot));
+           Sim_HeapMisuse(slot), Sim_PluginEvents(slot), Sim_HeapPeak());
   return std::string(Sim_PluginName(slot)) + ": " +
          (Sim_PluginRunning(slot) ? "still loaded" : "exited (TAP_Exit)") + counts;
 }

@@ -11,6 +11,7 @@
 uint32_t logoW = 0, logoH = 0;
 uint32_t logoData32[kLogoMaxW * kLogoMaxH];
 char logoExt[7];
+LogoPngKind logoPng;
 uint32_t *logoLarge32 = nullptr;
 uint32_t *logoJpgData = nullptr;
 uint32_t logoWnew = 0, logoHnew = 0;
@@ -38,6 +39,7 @@ void ReadInDir(const char *dir, const char *name) {
 static int32_t Load(const char *dir, const char *name) {
   WriteDebugLog("> Loading channel logo\n");
   TAP_MemSet(logoData32, 0, sizeof logoData32);
+  logoPng = LogoPngKind{};
   // The name must fit the loader's 128-byte copy.
   char file[128];
   if (!dir || !name || strlen(name) >= sizeof file) return LogLoad(kLoadNoLogoName);
@@ -61,12 +63,14 @@ int32_t LoadChannelLogo(const char *dir, const char *name) {
   const uint32_t keptW = logoW, keptH = logoH;
   char keptExt[sizeof logoExt];
   TAP_MemCpy(keptExt, logoExt, sizeof keptExt);
+  const LogoPngKind keptPng = logoPng;
   TAP_MemCpy(keptData32, logoData32, sizeof keptData32);
   const int32_t loaded = Load(dir, name);
   if (!loaded) {
     logoW = keptW;
     logoH = keptH;
     TAP_MemCpy(logoExt, keptExt, sizeof keptExt);
+    logoPng = keptPng;
     TAP_MemCpy(logoData32, keptData32, sizeof keptData32);
   }
   return loaded;

@@ -18,6 +18,14 @@ constexpr uint64_t kLogoMaxSourcePixels = 16u << 20;
 extern uint32_t logoW, logoH;
 extern uint32_t logoData32[kLogoMaxW * kLogoMaxH];
 extern char logoExt[7];
+// What kind of PNG the logo image came from (its header's colour type, bit
+// depth and interlace method), for the detail view; all 0 when the image
+// came from no PNG.  Every load sets it anew; a failed one keeps it with the
+// picture it keeps.
+struct LogoPngKind {
+  uint8_t colorType, depth, interlace;
+};
+extern LogoPngKind logoPng;
 extern uint32_t *logoLarge32;
 extern uint32_t *logoJpgData;
 extern uint32_t logoWnew, logoHnew;

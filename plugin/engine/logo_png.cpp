@@ -24,32 +24,42 @@ int32_t LoadPNG(const char *name) {
     png_close_file(&png);
     return LogLoad(kPngNoMemory);
   }
-  auto fail = [&](LogoLoadLine line, byte *pixels) {
-    if (pixels) TAP_MemFree(pixels);
+  auto fail = [&](LogoLoadLine line, byte *own) {
+    if (own) TAP_MemFree(own);
     png_close_file(&png);
     TAP_MemFree(logoLarge32);
     logoLarge32 = nullptr;
     return LogLoad(line);
   };
-  if (png.depth < 8) return fail(kPngLowDepth, nullptr);
-  byte *pixels = static_cast<byte *>(TAP_MemAlloc(png.width * png.height * png.bpp));
-  if (!pixels) return fail(kPngNoRowMemory, nullptr);
-  if (png_get_data(&png, pixels) < 0) return fail(kPngBadData, pixels);
-  png_close_file(&png);
-  const bool wide = png.depth == 16;
   const uint32_t count = png.width * png.height;
-  if (png.color_type == 6 && !wide) {
+  // A pixel of up to four bytes is decoded into the tail of the picture's
+  // own buffer and widened into its word front to back: word i ends before
+  // the bytes of pixel i + 1 begin, so nothing is overwritten unread, and a
+  // 512 x 512 palette picture needs no second buffer.  Only 16-bit colour
+  // takes one of its own.
+  byte *own = nullptr, *pixels;
+  if (png.bpp > 4) {
+    own = pixels = static_cast<byte *>(TAP_MemAlloc(count * png.bpp));
+    if (!own) return fail(kPngNoRowMemory, nullptr);
+  } else {
+    pixels = reinterpret_cast<byte *>(logoLarge32) + size_t(count) * (4 - png.bpp);
+  }
+  if (png_get_data(&png, pixels) < 0) return fail(kPngBadData, own);
+  png_close_file(&png);
+  logoPng = LogoPngKind{png.color_type, png.depth, png.interlace};
+  const byte *from = pixels;
+  uint32_t *to = logoLarge32;
+  if (png.color_type == 6 && png.depth == 8) {
     // R, G, B, A bytes, the kind of nearly every logo set: taken apart in
     // one plain loop rather than a call a pixel.
-    const byte *from = pixels;
-    uint32_t *to = logoLarge32;
     for (uint32_t i = 0; i < count; ++i, from += 4)
       to[i] = uint32_t(from[3]) << 24 | uint32_t(from[0]) << 16 | uint32_t(from[1]) << 8 | from[2];
+  } else if (png.color_type == 3) {
+    for (uint32_t i = 0; i < count; ++i) to[i] = png.palette[from[i]];
   } else {
-    for (uint32_t i = 0; i < count; ++i)
-      logoLarge32[i] = png_pixel_argb(pixels + size_t(i) * png.bpp, png.color_type, wide);
+    for (uint32_t i = 0; i < count; ++i, from += png.bpp) to[i] = png_image_pixel(&png, from);
   }
-  TAP_MemFree(pixels);
+  if (own) TAP_MemFree(own);
   TakeLargeLogo();
   return LogLoad(kPngDone, 1);
 }

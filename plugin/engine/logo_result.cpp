@@ -58,11 +58,10 @@ const char *const kLogoLoadLines[] = {
     "< Loading channel logo (FALSE4)\n", "< Loading channel logo (FALSE5)\n",
     "< Loading channel logo (TRUE1)\n",  "< Loading PNG logo (ERROR2)\n",
     "< Loading PNG logo (ERROR1)\n",     "< Loading PNG logo (ERROR3)\n",
-    "< Loading PNG logo (ERROR4)\n",     "< Loading PNG logo (ERROR5)\n",
-    "< Loading PNG logo (ERROR6)\n",     "< Loading PNG logo (DONE)\n",
-    "< Loading BMP logo (FALSE1)\n",     "< Loading BMP logo (FALSE2)\n",
-    "< Loading BMP logo (FALSE3)\n",     "< Loading BMP logo (FALSE4)\n",
-    "< Loading BMP logo (TRUE)\n",
+    "< Loading PNG logo (ERROR5)\n",     "< Loading PNG logo (ERROR6)\n",
+    "< Loading PNG logo (DONE)\n",       "< Loading BMP logo (FALSE1)\n",
+    "< Loading BMP logo (FALSE2)\n",     "< Loading BMP logo (FALSE3)\n",
+    "< Loading BMP logo (FALSE4)\n",     "< Loading BMP logo (TRUE)\n",
 };
 static_assert(std::size(kLogoLoadLines) == kLogoLoadLineCount, "a load line is missing");
 

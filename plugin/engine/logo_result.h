@@ -57,7 +57,8 @@ inline int LogoResultRc(LogoResult code) {
 int32_t LogResult(LogoResult code, const char *dir, const char *name, const char *file);
 
 // The debug lines a load ends with.  Their tags are what older logs and
-// the tools that read them know, typing slips included.
+// the tools that read them know, typing slips included (so the PNG loader's
+// ERROR4, once its refusal of fewer than 8 bits a sample, is not reused).
 enum LogoLoadLine : uint8_t {
   kLoadNoLogoName, // no name, too long a name, or not a logo's extension
   kLoadRawNoFile,  // a raw logo that cannot be opened
@@ -71,7 +72,6 @@ enum LogoLoadLine : uint8_t {
   kPngNoName,
   kPngUnreadable,  // the codec refused the file
   kPngNoMemory,    // no memory for the picture
-  kPngLowDepth,    // fewer than 8 bits a sample
   kPngNoRowMemory, // no memory for the decoded rows
   kPngBadData,     // the image data could not be decoded
   kPngDone,

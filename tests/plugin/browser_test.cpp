@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <random>
 
+#include "oracle.h"
 #include "plugin_fixture.h"
 #include "rawlogo.h"
 #include "tklib.h"
@@ -429,6 +430,42 @@ TEST_F(Browser, FolderPathsThatWouldNotFitAreRefused) {
   EXPECT_EQ(0u, Key(RKEY_Ok));
   EXPECT_EQ(199u, strlen(currentDir)); // exactly full is fine, and listed
   EXPECT_EQ((std::vector<std::string>{"< .. >"}), Names());
+}
+
+// The detail view names a PNG's kind as its header has it, in both
+// languages; the other formats keep their extension.
+TEST_F(Browser, DetailViewNamesThePngKind) {
+  PngSpec grey16;
+  grey16.colorType = 4;
+  grey16.depth = 16;
+  grey16.interlace = true;
+  const struct {
+    const char *name;
+    std::string file;
+    const char *english, *german;
+  } cases[] = {
+      {"a.png", LibpngImage(1, 1, 3, 8, {0}), "PNG 8-bit palette", "PNG 8-Bit Palette"},
+      {"b.png", LibpngImage(1, 1, 0, 1, {0}), "PNG 1-bit greyscale", "PNG 1-Bit Graustufen"},
+      {"c.png", LibpngWrite(grey16, {1, 2, 3, 4}), "PNG 16-bit greyscale+alpha interlaced",
+       "PNG 16-Bit Graustufen+Alpha mit Zeilensprung"},
+      {"d.png", LibpngImage(1, 1, 2, 8, {1, 2, 3}), "PNG 8-bit RGB", "PNG 8-Bit RGB"},
+      {"e.png", LibpngImage(1, 1, 6, 8, {1, 2, 3, 4}), "PNG 8-bit RGBA", "PNG 8-Bit RGBA"},
+      {"f.bll32", Raw(1, 1, {0xFF102030}, true), "BLL32", "BLL32"},
+  };
+  for (const auto &c : cases)
+    ASSERT_TRUE(WriteHostFile(Host(std::string("/Logos/") + c.name), c.file));
+  Start();
+  for (const auto &c : cases)
+    for (int german : {0, 1}) {
+      Select(c.name);
+      lang = german;
+      EXPECT_EQ(0u, Key(RKEY_Ok));
+      EXPECT_EQ(std::string(german ? "Typ: " : "Type: ") + (german ? c.german : c.english) +
+                    (german ? ", Farben: 32 Bit" : ", Colors: 32 bit"),
+                Names().at(3));
+      lang = 0;
+      EXPECT_EQ(0u, Key(RKEY_Exit));
+    }
 }
 
 TEST_F(Browser, DetailViewOnTheScreen) {

@@ -10,6 +10,12 @@
 
 namespace {
 
+// A palette picture without its palette: refused when its data are read.
+std::string NoPalette() {
+  std::string f = LibpngImage(1, 1, 3, 8, {0});
+  return f.replace(f.find("PLTE"), 4, "pLTx"); // an unknown chunk now, skipped
+}
+
 class Exports : public InProgramFiles {
 protected:
   void Put(const std::string &name, const std::string &bytes) {
@@ -30,10 +36,15 @@ TEST_F(Exports, RawExportHoldsTheDecodedBytes) {
   EXPECT_EQ(PNG_R_FILE, png_save_raw("missing.png"));
   Put("bad.png", "not a png at all");
   EXPECT_EQ(PNG_R_HEADER, png_save_raw("bad.png"));
-  PngSpec palette;
+  PngSpec palette; // indices, one a byte
   palette.colorType = 3;
-  Put("pal.png", LibpngWrite(palette, {0}));
-  EXPECT_EQ(PNG_R_UNSUPPORTED, png_save_raw("pal.png"));
+  palette.depth = 4;
+  palette.width = 2;
+  Put("pal.png", LibpngWrite(palette, {0x3A}));
+  EXPECT_EQ(PNG_R_OK, png_save_raw("pal.png"));
+  EXPECT_EQ(std::string("\x03\x0A", 2), File("pal.pngraw"));
+  Put("odd.png", NoPalette());
+  EXPECT_EQ(PNG_R_PALETTE, png_save_raw("odd.png"));
   Sim_FailAllocNth(1);
   EXPECT_EQ(PNG_R_MEMORY, png_save_raw("g.png"));
 }
@@ -125,20 +136,26 @@ TEST_F(Exports, DrawingWithAlphaOverTheScreen) {
   EXPECT_EQ(0xFFFF0000u, plane[300 * 720 + 300]);
   EXPECT_EQ(0xFF204060u, plane[300 * 720 + 301]); // beyond max_x: not drawn
 
+  // A palette with alpha over the screen.
+  s.colorType = 3;
+  s.palette = {0xFFFF0000, 0x00FFFFFF};
+  Put("p.png", LibpngWrite(s, {0, 1}));
+  ASSERT_EQ(PNG_R_OK, png_show(rgn, 0, 0, 719, 575, 10, 30, "p.png", nullptr, 0, 0, 0, 0));
+  EXPECT_EQ(0xFFFF0000u, plane[30 * 720 + 10]);
+  EXPECT_EQ(0xFF204060u, plane[30 * 720 + 11]);
+
   EXPECT_EQ(-1, png_show(rgn, 0, 0, 719, 575, 0, 0, nullptr, nullptr, 0, 0, 0, 0));
   TAP_Osd_Delete(rgn);
 }
 
 TEST_F(Exports, RefusalsAreShownInTheChosenLanguage) {
   const word rgn = TAP_Osd_Create(0, 0, 720, 576, 0, 0);
-  PngSpec palette;
-  palette.colorType = 3;
-  Put("pal.png", LibpngWrite(palette, {0}));
-  EXPECT_EQ(PNG_R_UNSUPPORTED,
-            png_show(rgn, 0, 0, 719, 575, 0, 0, "pal.png", nullptr, 0, -1, 0xFF000000, 0));
+  Put("odd.png", NoPalette());
+  EXPECT_EQ(PNG_R_PALETTE,
+            png_show(rgn, 0, 0, 719, 575, 0, 0, "odd.png", nullptr, 0, -1, 0xFF000000, 0));
   EXPECT_EQ(0u, Sim_DrawPlane()[420 * 720 + 60]); // no message without messages
-  EXPECT_EQ(PNG_R_UNSUPPORTED,
-            png_show(rgn, 0, 0, 719, 575, 0, 0, "pal.png", nullptr, 0, -1, 0xFF000000, 1));
+  EXPECT_EQ(PNG_R_PALETTE,
+            png_show(rgn, 0, 0, 719, 575, 0, 0, "odd.png", nullptr, 0, -1, 0xFF000000, 1));
   // The message box line at (60, 420) now has its background and white text.
   bool text = false;
   for (int y = 420; y < 440; ++y)

@@ -1,7 +1,10 @@
 // PNG and JPEG logos into the logo image: the colour mapping of every PNG
-// kind, and the JPEG size probe in front of the firmware's decoder.
+// kind, the same logo from every way of storing a picture, and the JPEG size
+// probe in front of the firmware's decoder.
 #include <string.h>
 #include <sys/stat.h>
+
+#include <random>
 
 #include "Velumo.h"
 #include "oracle.h"
@@ -50,6 +53,8 @@ TEST_F(Import, EveryPngKindMapsToArgb) {
       {4, 16, {0x55, 0x01, 0x66, 0x02}, 0x66555555},
       {6, 8, {0x10, 0x20, 0x30, 0x40}, 0x40102030},
       {6, 16, {0x10, 1, 0x20, 2, 0x30, 3, 0x40, 4}, 0x40102030},
+      {0, 2, {0x40}, 0xFF555555}, // packed grey scaled to 0..255
+      {3, 4, {0x20}, 0xFF02FD07}, // the oracle's palette: (i, 255 - i, 7)
   };
   for (const Case &c : cases) {
     Put("p.png", Png(c.type, c.depth, 1, 1, c.samples));
@@ -81,7 +86,9 @@ TEST_F(Import, PngSizes) {
 TEST_F(Import, PngFailures) {
   EXPECT_EQ(0, LoadChannelLogo("/Logos", "missing.png"));
   EXPECT_TRUE(Logged("< Loading PNG logo (ERROR1)\n"));
-  Put("pal.png", Png(3, 8, 2, 2, {0, 1, 2, 3}));
+  std::string noPalette = Png(3, 8, 2, 2, {0, 1, 2, 3});
+  noPalette.replace(noPalette.find("PLTE"), 4, "pLTx"); // skipped as an unknown chunk
+  Put("pal.png", noPalette);
   EXPECT_EQ(0, LoadChannelLogo("/Logos", "pal.png"));
   std::string broken = Png(0, 8, 4, 4, std::vector<uint8_t>(16, 9));
   broken[broken.find("IDAT") + 6] ^= 1;
@@ -90,18 +97,101 @@ TEST_F(Import, PngFailures) {
   EXPECT_TRUE(Logged("< Loading PNG logo (ERROR6)\n"));
   EXPECT_EQ(0, LoadPNG(""));
   EXPECT_TRUE(Logged("< Loading PNG logo (ERROR2)\n"));
-  Put("ok.png", Png(6, 8, 4, 4, std::vector<uint8_t>(64, 1)));
+  // Only 16-bit colour needs a buffer beside the picture's own.
+  Put("ok.png", Png(6, 16, 4, 4, std::vector<uint8_t>(128, 1)));
   Sim_FailAllocNth(1);
   EXPECT_EQ(0, LoadChannelLogo("/Logos", "ok.png"));
   EXPECT_TRUE(Logged("< Loading PNG logo (ERROR3)\n"));
   Sim_FailAllocNth(2);
   EXPECT_EQ(0, LoadChannelLogo("/Logos", "ok.png"));
   EXPECT_TRUE(Logged("< Loading PNG logo (ERROR5)\n"));
-  for (dword nth = 3; nth <= 8; ++nth) {
+  Put("ok8.png", Png(3, 8, 4, 4, std::vector<uint8_t>(16, 1)));
+  for (dword nth = 2; nth <= 8; ++nth) {
     Sim_FailAllocNth(nth);
     LoadChannelLogo("/Logos", "ok.png"); // fails somewhere inside, or not at all
+    LoadChannelLogo("/Logos", "ok8.png");
   }
   Sim_FailAllocNth(0);
+}
+
+// One picture as palette, packed palette and 16-bit RGBA, plain and
+// interlaced: the logo image (reduced from 150 x 97) is the one of the same
+// picture as plain 8-bit RGBA.
+TEST_F(Import, TheSameLogoWhateverTheKind) {
+  const uint32_t w = 150, h = 97;
+  std::mt19937 rng(2605);
+  std::vector<uint32_t> colours(16);
+  for (uint32_t &c : colours) c = rng() | (rng() % 3 ? 0xFF000000 : 0);
+  std::vector<uint8_t> index(w * h), rgba, rgba16, packed(75 * h);
+  for (size_t i = 0; i < index.size(); ++i) {
+    index[i] = uint8_t(i % w < 50 ? 0 : rng() % 16); // flat runs and noise
+    packed[i / 2] |= uint8_t(index[i] << (i % 2 ? 0 : 4));
+    for (int shift : {16, 8, 0, 24}) {
+      rgba.push_back(uint8_t(colours[index[i]] >> shift));
+      rgba16.insert(rgba16.end(), {rgba.back(), uint8_t(rng())}); // the low byte: never seen
+    }
+  }
+  Put("rgba.png", Png(6, 8, w, h, rgba));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "rgba.png"));
+  const std::vector<uint32_t> expected(logoData32, logoData32 + logoW * logoH);
+  const std::vector<uint8_t> *samples[] = {&rgba, &rgba16, &index, &packed};
+  const int kinds[][2] = {{6, 8}, {6, 16}, {3, 8}, {3, 4}};
+  for (int k = 0; k < 8; ++k) {
+    PngSpec s;
+    s.width = w;
+    s.height = h;
+    s.colorType = kinds[k / 2][0];
+    s.depth = kinds[k / 2][1];
+    s.interlace = k % 2;
+    s.filters = 0xF8;
+    if (s.colorType == 3) s.palette = colours;
+    Put("p.png", LibpngWrite(s, *samples[k / 2]));
+    ASSERT_EQ(1, LoadChannelLogo("/Logos", "p.png")) << k;
+    EXPECT_EQ(expected, std::vector<uint32_t>(logoData32, logoData32 + logoW * logoH)) << k;
+    EXPECT_TRUE(logoPng.colorType == s.colorType && logoPng.depth == s.depth &&
+                logoPng.interlace == k % 2);
+  }
+}
+
+// A tRNS colour key makes exactly its colour transparent, compared at the
+// file's depth; every other pixel is what it was without the key.
+TEST_F(Import, ColourKeysMakeTheirColourTransparent) {
+  PngSpec s;
+  s.width = 3;
+  s.key = {0x77};
+  Put("g.png", LibpngWrite(s, {0x77, 0x78, 0x76}));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "g.png"));
+  EXPECT_EQ((std::vector<uint32_t>{0x00777777, 0xFF787878, 0xFF767676}),
+            std::vector<uint32_t>(logoData32, logoData32 + 3));
+  s.colorType = 2;
+  s.depth = 16;
+  s.key = {0x1234, 0x5678, 0x9ABC}; // the key, a bit off it below, its high bytes alone
+  Put("c.png", LibpngWrite(s, {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x12, 0x34, 0x56, 0x78, 0x9A,
+                               0xBD, 0x12, 0, 0x56, 0, 0x9A, 0}));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "c.png"));
+  EXPECT_EQ((std::vector<uint32_t>{0x0012569A, 0xFF12569A, 0xFF12569A}),
+            std::vector<uint32_t>(logoData32, logoData32 + 3));
+  // The kind stays with the picture a failed load keeps, and goes with a new one.
+  EXPECT_EQ(0, LoadChannelLogo("/Logos", "missing.png"));
+  EXPECT_EQ(16, logoPng.depth);
+  Put("r.bll32", std::string("\0\0\0\x01\0\0\0\x01\xFF\x11\x22\x33", 12));
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "r.bll32"));
+  EXPECT_EQ(0, logoPng.depth);
+}
+
+// The receiver's goal: a 512 x 512 palette picture costs little more than
+// its full-size ARGB words (1 MiB), within the 1.5 MiB the preview may take.
+TEST_F(Import, ALargePaletteLogoFitsThePreviewsMemory) {
+  PngSpec s;
+  s.width = s.height = 512;
+  s.colorType = 3;
+  std::vector<uint8_t> index(512 * 512);
+  std::mt19937 rng(7);
+  for (uint8_t &i : index) i = uint8_t(rng()); // noise: no compression to speak of
+  Put("big.png", LibpngWrite(s, index));
+  Sim_ResetHeapPeak();
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "big.png"));
+  EXPECT_LT(Sim_HeapPeak(), 512u * 512 * 4 + 64 * 1024);
 }
 
 TEST_F(Import, ACutPngKeepsThePictureBefore) {

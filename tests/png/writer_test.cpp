@@ -133,6 +133,7 @@ TEST_F(Writer, Failures) {
   memset(&png, 0, sizeof png);
   EXPECT_EQ(PNG_R_ARGUMENTS, png_open_write(&png, nullptr, 0));
   EXPECT_EQ(PNG_R_UNSUPPORTED, png_set_data(&png, 2, 2, 8, 5, px)); // no such colour type
+  EXPECT_EQ(PNG_R_UNSUPPORTED, png_set_data(&png, 2, 2, 4, 0, px)); // rows are whole bytes
 }
 
 TEST_F(Writer, CallbackSink) {

@@ -42,10 +42,30 @@ std::string LibpngWrite(const PngSpec &s, const std::vector<uint8_t> &samples) {
                PNG_FILTER_TYPE_DEFAULT);
   png_set_filter(p, 0, s.filters);
   png_set_compression_buffer_size(p, s.idatSize);
+  // Indices beyond a short palette are written as they are (a reader's test).
+  png_set_benign_errors(p, 1);
   if (s.colorType == 3) {
     png_color palette[256];
+    png_byte alpha[256];
+    int entries = 1 << (s.depth < 8 ? s.depth : 8), alphas = 0;
     for (int i = 0; i < 256; ++i) palette[i] = png_color{png_byte(i), png_byte(255 - i), 7};
-    png_set_PLTE(p, info, palette, 1 << (s.depth < 8 ? s.depth : 8));
+    if (!s.palette.empty()) entries = int(s.palette.size());
+    for (int i = 0; i < int(s.palette.size()); ++i) {
+      const uint32_t c = s.palette[size_t(i)];
+      palette[i] = png_color{png_byte(c >> 16), png_byte(c >> 8), png_byte(c)};
+      alpha[i] = png_byte(c >> 24);
+      if (alpha[i] != 255) alphas = i + 1;
+    }
+    png_set_PLTE(p, info, palette, entries);
+    if (alphas) png_set_tRNS(p, info, alpha, alphas, nullptr);
+  }
+  if (!s.key.empty()) {
+    png_color_16 key{};
+    key.gray = s.key[0];
+    key.red = s.key[0];
+    key.green = s.key.size() > 1 ? s.key[1] : 0;
+    key.blue = s.key.size() > 2 ? s.key[2] : 0;
+    png_set_tRNS(p, info, nullptr, 0, &key);
   }
   png_text before{};
   before.compression = PNG_TEXT_COMPRESSION_NONE;
@@ -79,8 +99,12 @@ std::string LibpngImage(uint32_t w, uint32_t h, int colorType, int depth,
   return LibpngWrite(s, samples);
 }
 
-bool LibpngRead(const std::string &file, uint32_t &w, uint32_t &h, int &colorType, int &depth,
-                bool &interlaced, std::vector<uint8_t> &samples) {
+namespace {
+
+// Decodes with libpng, interlaced pictures made whole; argb asks for the
+// transformations of LibpngReadArgb.
+bool Read(const std::string &file, bool argb, uint32_t &w, uint32_t &h, int &colorType, int &depth,
+          bool &interlaced, std::vector<uint8_t> &samples) {
   png_structp p = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Quiet, Quiet);
   png_infop info = png_create_info_struct(p);
   Reader r{&file, 0};
@@ -96,7 +120,14 @@ bool LibpngRead(const std::string &file, uint32_t &w, uint32_t &h, int &colorTyp
   colorType = png_get_color_type(p, info);
   depth = png_get_bit_depth(p, info);
   interlaced = png_get_interlace_type(p, info) != PNG_INTERLACE_NONE;
-  if (interlaced) png_set_interlace_handling(p);
+  png_set_interlace_handling(p);
+  if (argb) {
+    png_set_expand(p);
+    png_set_tRNS_to_alpha(p);
+    png_set_strip_16(p);
+    png_set_gray_to_rgb(p);
+    png_set_add_alpha(p, 0xFF, PNG_FILLER_AFTER);
+  }
   png_read_update_info(p, info);
   const size_t rowBytes = png_get_rowbytes(p, info);
   samples.assign(rowBytes * h, 0);
@@ -105,6 +136,27 @@ bool LibpngRead(const std::string &file, uint32_t &w, uint32_t &h, int &colorTyp
   png_read_image(p, rows.data());
   png_read_end(p, nullptr);
   png_destroy_read_struct(&p, &info, nullptr);
+  return true;
+}
+
+} // namespace
+
+bool LibpngRead(const std::string &file, uint32_t &w, uint32_t &h, int &colorType, int &depth,
+                bool &interlaced, std::vector<uint8_t> &samples) {
+  return Read(file, false, w, h, colorType, depth, interlaced, samples);
+}
+
+bool LibpngReadArgb(const std::string &file, uint32_t &w, uint32_t &h,
+                    std::vector<uint32_t> &argb) {
+  int colorType, depth;
+  bool interlaced;
+  std::vector<uint8_t> q;
+  if (!Read(file, true, w, h, colorType, depth, interlaced, q) || q.size() != size_t(w) * h * 4)
+    return false;
+  argb.resize(size_t(w) * h);
+  for (size_t i = 0; i < argb.size(); ++i)
+    argb[i] = uint32_t(q[4 * i + 3]) << 24 | uint32_t(q[4 * i]) << 16 |
+              uint32_t(q[4 * i + 1]) << 8 | q[4 * i + 2];
   return true;
 }
 

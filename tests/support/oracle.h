@@ -16,6 +16,11 @@ struct PngSpec {
   int filters = 0x08;     // libpng's filter mask (0x08 = none ... 0xF8 = all)
   size_t idatSize = 8192; // smaller splits the image data over more IDAT chunks
   bool textBefore = false, textAfter = false;
+  // Colour type 3: the palette as 0xAARRGGBB, alpha below 255 going into
+  // tRNS; empty: (i, 255 - i, 7) for every index the depth has.
+  std::vector<uint32_t> palette;
+  // A tRNS colour key: grey, or red, green, blue, at the file's depth.
+  std::vector<uint16_t> key;
 };
 
 // Writes a PNG with libpng from samples as libpng takes them (16-bit samples
@@ -33,6 +38,11 @@ inline std::string LibpngRgba(uint32_t w, uint32_t h, const std::vector<uint8_t>
 // (16-bit big-endian).  False when libpng refuses the file.
 bool LibpngRead(const std::string &file, uint32_t &w, uint32_t &h, int &colorType, int &depth,
                 bool &interlaced, std::vector<uint8_t> &samples);
+
+// Decodes with libpng into 0xAARRGGBB a pixel: palette and tRNS expanded
+// (png_set_expand, png_set_tRNS_to_alpha), grey made RGB, 16-bit samples
+// reduced to their high byte, alpha 255 where the file has none.
+bool LibpngReadArgb(const std::string &file, uint32_t &w, uint32_t &h, std::vector<uint32_t> &argb);
 
 // A baseline JPEG from libjpeg: RGB, with an optional comment segment of the
 // given bytes before the frame header.
