@@ -45,7 +45,7 @@ test-asan: deps build-asan/build.ninja
 # What the plug-in's actions cost the receiver's CPU: guest instructions
 # counted under qemu-user by the meter in bench/receiver.  Not part of test.
 bench-receiver: deps build/build.ninja build-mips
-	cmake --build build -j $(JOBS) --target meter
+	cmake --build build -j $(JOBS) --target meter benchpng
 	bash bench/receiver/bench.sh build/bin/meter.so build-mips
 
 # The receiver's velumo-VERSION-receiver.tar.gz (in build-mips/) and the

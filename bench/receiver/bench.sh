@@ -7,6 +7,10 @@
 #
 # usage: bench.sh METER.so RECEIVER-BUILD-DIR
 #
+# The large PNG logos previewed at the end are written by benchpng, from the
+# meter's build; their rows also show the most firmware heap the session held
+# at once (tapsim's "heap peak").
+#
 # Every run is a whole tapsim session (start, one idle, the keys, stop) on a
 # fresh copy of the disk.  An action costs what its run executes beyond the
 # same run without it: opening a folder is measured against the baseline
@@ -31,8 +35,18 @@ trap 'rm -rf "$work"' EXIT
 
 echo "bench-receiver: generating the disks" >&2
 for n in 10 4999; do make_disk "$work/template-$n" "$n" 0; done
+# A folder with one large PNG logo each: a palette picture and an interlaced
+# RGBA one, 512 x 512.
+benchpng=$(dirname "$meter")/benchpng
+if [ -x "$benchpng" ]; then
+  "$benchpng" "$work"
+  for kind in palette interlaced; do
+    make_disk "$work/template-$kind" 0 0
+    cp "$work/$kind-512.png" "$work/template-$kind/$logo_folder/"
+  done
+fi
 
-declare -A counted=()
+declare -A counted=() peaks=()
 
 # count LOGOS SORT KEYS...: instructions of one session; a key "char:C"
 # types C on the attached keyboard.
@@ -69,8 +83,10 @@ count() {
       exit 1
     }
     counted[$id]=$n
+    peaks[$id]=$(sed -n 's/.*heap peak: \([0-9]*\) bytes.*/\1/p' "$work/err" | tail -n 1)
   fi
   result=${counted[$id]}
+  peak=${peaks[$id]:-?}
 }
 
 line() { # line LABEL INSTRUCTIONS
@@ -87,6 +103,19 @@ row() {
   # shellcheck disable=SC2086
   count "$logos" "$sort" $setup $keys
   line "$label" $((result - before))
+}
+
+# peakrow LABEL LOGOS SORT "SETUP KEYS" "MEASURED KEYS": a row with the
+# session's heap peak, and the peak of the session without the keys.
+peakrow() {
+  local label=$1 logos=$2 sort=$3 setup=$4 keys=$5
+  # shellcheck disable=SC2086
+  count "$logos" "$sort" $setup
+  local before=$result before_peak=$peak
+  # shellcheck disable=SC2086
+  count "$logos" "$sort" $setup $keys
+  line "$label" $((result - before))
+  printf '  %-46s %12s B (%s B without it)\n' "heap peak of the session" "$peak" "$before_peak"
 }
 
 count 10 0
@@ -120,3 +149,11 @@ for n in 10 4999; do
   # A conversion refreshes the list, and a sorted list is sorted again.
   row "convert 3: PNG, on a list sorted by name" "$n" 2 Down 3
 done
+
+if [ -x "$benchpng" ]; then
+  printf '\nlarge PNG logos, 512 x 512\n'
+  peakrow "preview: palette PNG (Down)" palette 0 "" Down
+  peakrow "preview: interlaced RGBA PNG (Down)" interlaced 0 "" Down
+else
+  echo "bench-receiver: no $benchpng, no rows for large PNG logos" >&2
+fi
