@@ -7,6 +7,7 @@
 #include <setjmp.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 // clang-format off
 #include <jpeglib.h>
@@ -35,13 +36,17 @@ bool ReadFile(const std::string &path, std::vector<uint8_t> &bytes, std::string 
     why = std::string("cannot open: ") + strerror(errno);
     return false;
   }
-  bytes.clear();
+  // Read whole in one go where the size is known; a file that grows or is
+  // not seekable is read on to its end.
+  struct stat st;
+  bytes.resize(fstat(fileno(f), &st) == 0 && st.st_size > 0 && st.st_size <= kMaxFile
+                   ? size_t(st.st_size)
+                   : 0);
+  size_t n = bytes.empty() ? 0 : fread(bytes.data(), 1, bytes.size(), f);
+  bytes.resize(n);
   uint8_t chunk[65536];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
+  while (!ferror(f) && long(bytes.size()) <= kMaxFile && (n = fread(chunk, 1, sizeof chunk, f)) > 0)
     bytes.insert(bytes.end(), chunk, chunk + n);
-    if (long(bytes.size()) > kMaxFile) break;
-  }
   const bool failed = ferror(f);
   fclose(f);
   if (failed) why = "cannot read the file";
@@ -142,6 +147,10 @@ bool PngChunksSound(const std::vector<uint8_t> &b, std::string &why) {
 }
 
 bool ReadPng(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why) {
+  // The chunks are walked only when the codec did not read the file: to
+  // name what is wrong with it, or to keep libpng from allocating for a
+  // header that the data could never fill.
+  if (ReadPngOwn(bytes, pic)) return true;
   if (!PngChunksSound(bytes, why)) return false;
   PngRead r;
   r.bytes = &bytes;
@@ -261,8 +270,17 @@ bool ReadBmp(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why) 
     return false;
   }
   const uint32_t offset = Le32(&bytes[10]), header = Le32(&bytes[14]);
-  if (offset > bytes.size() || (header >= 40 && bytes.size() < 26 + 4)) {
+  // The headers there are: 12 bytes (OS/2) up to 124 (version 5).
+  if (header < 12 || header > 124) {
+    why = "damaged BMP: a header of " + std::to_string(header) + " bytes";
+    return false;
+  }
+  if (offset > bytes.size() || 14 + header > bytes.size()) {
     why = "truncated BMP";
+    return false;
+  }
+  if (header >= 40 && Le32(&bytes[46]) > 256) {
+    why = "damaged BMP: a palette of " + std::to_string(Le32(&bytes[46])) + " colours";
     return false;
   }
   if (header >= 40) {

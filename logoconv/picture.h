@@ -9,15 +9,30 @@
 #include <stdint.h>
 
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace logoconv {
 
+// An allocator that leaves new elements of a resize uninitialised: pixel
+// buffers are written whole right after, and clearing them first would cost
+// a tenth of a conversion.
+template <class T> struct Uninitialised : std::allocator<T> {
+  template <class U> struct rebind { using other = Uninitialised<U>; };
+  Uninitialised() = default;
+  template <class U> Uninitialised(const Uninitialised<U> &) {}
+  template <class U> void construct(U *p) { ::new (static_cast<void *>(p)) U; }
+  template <class U, class... A> void construct(U *p, A &&...a) {
+    ::new (static_cast<void *>(p)) U(std::forward<A>(a)...);
+  }
+};
+
 // Straight (not premultiplied) 8-bit R, G, B, A, rows from the top.
 struct Picture {
   uint32_t w = 0, h = 0;
-  std::vector<uint8_t> rgba;
+  std::vector<uint8_t, Uninitialised<uint8_t>> rgba;
 };
 
 // A part of a picture: the whole of it, or what --trim leaves.
@@ -46,6 +61,10 @@ bool ReadSource(const std::string &path, const std::string &name, Source &source
 // The same for a file's bytes.
 bool ReadSourceBytes(const std::vector<uint8_t> &bytes, const std::string &name, Source &source,
                      std::string &why);
+
+// png_own.cpp: a PNG read by the plug-in's codec; false for whatever it
+// does not read (libpng then has its turn and gives the reason).
+bool ReadPngOwn(const std::vector<uint8_t> &bytes, Picture &picture);
 
 // svg.cpp: the drawing of an SVG file's bytes; false with the reason.
 bool OpenSvg(const std::vector<uint8_t> &bytes, Source &source, std::string &why);

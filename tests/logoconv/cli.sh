@@ -267,6 +267,22 @@ check "a folder without logos says so, exit 1" bash -c '[ '$rc' = 1 ] && grep -q
 run --receiver bll32 "$work/r/crc.png"
 check "--receiver: a damaged file fails with the reason" has "crc.png: CRC error in IDAT" "$err"
 
+# ---- the public test suites ----------------------------------------------------
+# Every valid PNG of PngSuite and BMP of the BMP Suite's good ones converts;
+# every corrupt PNG (x*) fails, each with its reason.
+suites=$(dirname "$0")/../../../shared/testdata
+if [ -d "$suites/pngsuite" ] && [ -d "$suites/bmpsuite/g" ]; then
+  run -o "$work/suite" bll32 "$suites/pngsuite" "$suites/bmpsuite/g"
+  good=$(ls "$suites/pngsuite" | grep -c '^[^x].*\.png$')
+  corrupt=$(ls "$suites/pngsuite" | grep -c '^x.*\.png$')
+  bmps=$(ls "$suites/bmpsuite/g" | grep -c '\.bmp$')
+  check "the suites: $good PNGs and $bmps BMPs convert, $corrupt corrupt PNGs fail" \
+    has "converted $((good + bmps)), skipped 0, failed $corrupt" "$out"
+  check "  each with its reason" [ "$(grep -c '/x[^/]*\.png: [a-zA-Z]' <<<"$err")" = "$corrupt" ]
+else
+  skip_or_fail "the PngSuite and the BMP Suite in $suites"
+fi
+
 # ---- parallel runs give the bytes of a serial one -----------------------------
 mkdir -p "$work/set"
 "$logoset" "$work/set" 300
