@@ -85,7 +85,8 @@ void OverBackground(uint32_t background) {
 
 int32_t ConvertBest(const Options &opt, const Job &j, std::string &why) {
   const uint32_t target = uint32_t(opt.target);
-  if (const int32_t refusal = ConversionRefusal(target, j.outDir.c_str(), j.name.c_str()))
+  if (const int32_t refusal =
+          ConversionRefusal(target, j.outDir.c_str(), j.name.c_str(), j.dir.c_str()))
     return refusal;
   Source source;
   if (!ReadSource(Join(j.dir, j.name), j.name, source, why)) return kConvertLoadFailed;
@@ -118,7 +119,7 @@ int32_t ConvertBest(const Options &opt, const Job &j, std::string &why) {
     OneBitAlpha(opt.background);
   else if (t.write == WriteBmpTarget || t.write == WriteBmpJpgTarget)
     OverBackground(opt.background);
-  return SaveChannelLogo(target, j.outDir.c_str(), j.name.c_str());
+  return SaveChannelLogo(target, j.outDir.c_str(), j.name.c_str(), j.dir.c_str());
 }
 
 } // namespace logoconv

@@ -39,12 +39,18 @@ struct Job {
   std::string shown;             // the source as the user named it
   std::string root;              // the folder it was found in as named, or ""
   std::string first, second;     // target names (second only for bmpjpg)
-  int sameAs = -1;               // the job that writes these targets already
+  // Of sources that would write the same target, the first in the format
+  // table converts; the others are tried in turn when it cannot be read.
+  int sameAs = -1;            // that first job, for the others
+  std::vector<int> fallbacks; // the others, in order, for the first
 };
 
 // Kept in shared memory while the workers run, hence plain fixed-size fields.
 struct Result {
   int32_t outcome, code;
+  // The job of the same target that a converted one stands in for (it could
+  // not be read), or that settled the target of a skipped one; else -1.
+  int32_t other;
   char why[120]; // what was wrong with the source, when it could not be read
 };
 
@@ -86,8 +92,9 @@ bool IsLogoName(const Options &opt, const char *name);
 // workers.cpp: also takes over SIGINT, SIGTERM and SIGPIPE.
 Ran Run(const Options &opt, const std::vector<Job> &jobs);
 
-// report.cpp: prints what became of each job and the summary; the exit
-// status.
+// report.cpp: text as a terminal may show it: control bytes as \xNN.
+std::string Printable(const std::string &text);
+// Prints what became of each job and the summary; the exit status.
 int Report(const Options &opt, const std::vector<Job> &jobs, const std::vector<Failure> &early,
            const Ran &ran);
 

@@ -111,7 +111,8 @@ std::string Join(const std::string &dir, const std::string &name) {
 bool PrepareOutput(Options &opt) {
   if (opt.output.empty()) return true;
   if (!opt.dryRun && !MakeDirs(opt.output)) {
-    fprintf(stderr, "logoconv: cannot create %s: %s\n", opt.output.c_str(), strerror(errno));
+    fprintf(stderr, "logoconv: cannot create %s: %s\n", Printable(opt.output).c_str(),
+            strerror(errno));
     return false;
   }
   // The engine takes absolute folders only; a dry run's output folder may
@@ -160,20 +161,38 @@ void Collect(const Options &opt, const std::vector<std::string> &paths, std::vec
 }
 
 // Two sources with the same name but for the extension give the same
-// target: the first in the list writes it, whatever the number of workers.
+// target: the one first in the format table writes it (SVG after them all),
+// of two alike the first in the list; the others are its fallbacks, tried in
+// that order when it cannot be read.  Whatever the number of workers.
 void Plan(const Options &opt, std::vector<Job> &jobs) {
-  std::map<std::string, int> owner;
+  std::map<std::string, int> claimed; // target path -> the job of its group
+  std::vector<int> group(jobs.size());
   for (size_t i = 0; i < jobs.size(); ++i) {
     Job &j = jobs[i];
+    group[i] = int(i);
     char first[128], second[128];
     if (!ConversionTargets(uint32_t(opt.target), j.name.c_str(), first, second)) continue;
     j.first = first;
     j.second = second;
     for (const std::string *t : {&j.first, &j.second}) {
       if (t->empty() || (j.dir == j.outDir && *t == j.name)) continue;
-      const auto it = owner.emplace(Join(j.outDir, *t), int(i));
-      if (!it.second && j.sameAs < 0) j.sameAs = it.first->second;
+      const auto it = claimed.emplace(Join(j.outDir, *t), int(i));
+      if (!it.second && group[i] == int(i)) group[i] = group[size_t(it.first->second)];
     }
+  }
+  auto rank = [&jobs](int i) {
+    const LogoFormat *f = LogoFormatOf(jobs[size_t(i)].name.c_str());
+    return f ? uint32_t(f - kLogoFormats) : kLogoFormatCount;
+  };
+  std::map<int, std::vector<int>> members;
+  for (size_t i = 0; i < jobs.size(); ++i) members[group[i]].push_back(int(i));
+  for (auto &m : members) {
+    std::vector<int> &g = m.second;
+    if (g.size() < 2) continue;
+    std::stable_sort(g.begin(), g.end(), [&](int a, int b) { return rank(a) < rank(b); });
+    Job &owner = jobs[size_t(g[0])];
+    owner.fallbacks.assign(g.begin() + 1, g.end());
+    for (size_t k = 1; k < g.size(); ++k) jobs[size_t(g[k])].sameAs = g[0];
   }
 }
 
@@ -182,7 +201,8 @@ bool MakeOutputFolders(const Options &opt, const std::vector<Job> &jobs) {
   std::set<std::string> made;
   for (const Job &j : jobs)
     if (made.insert(j.outDir).second && !MakeDirs(j.outDir)) {
-      fprintf(stderr, "logoconv: cannot create %s: %s\n", j.outDir.c_str(), strerror(errno));
+      fprintf(stderr, "logoconv: cannot create %s: %s\n", Printable(j.outDir).c_str(),
+              strerror(errno));
       return false;
     }
   return true;

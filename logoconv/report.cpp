@@ -36,49 +36,83 @@ std::string LoadFailure(const Job &j, const Result &r) {
 std::string Targets(const Job &j) {
   std::string t = Join(j.outDir, j.first);
   if (!j.second.empty()) t += " + " + j.second;
-  return t;
+  return Printable(t);
 }
 
 } // namespace
+
+std::string Printable(const std::string &text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    // C0 controls, DEL and the C1 controls as UTF-8 (U+0080 to U+009F) move
+    // or retitle a terminal; a name shows them as escapes.
+    const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+    if (c >= 0x20 && c != 0x7F && !c1) {
+      out += char(c);
+      continue;
+    }
+    char escape[12];
+    if (c1)
+      snprintf(escape, sizeof escape, "\\x%02x\\x%02x", c, static_cast<unsigned char>(text[++i]));
+    else
+      snprintf(escape, sizeof escape, "\\x%02x", c);
+    out += escape;
+  }
+  return out;
+}
 
 int Report(const Options &opt, const std::vector<Job> &jobs, const std::vector<Failure> &early,
            const Ran &ran) {
   size_t converted = 0, would = 0, exists = 0, own = 0, same = 0, failed = early.size(), left = 0;
   for (const Failure &f : early)
-    fprintf(stderr, "logoconv: %s: %s\n", f.shown.c_str(), f.reason.c_str());
+    fprintf(stderr, "logoconv: %s: %s\n", Printable(f.shown).c_str(), f.reason.c_str());
   for (size_t i = 0; i < jobs.size(); ++i) {
     const Job &j = jobs[i];
     const Result &r = ran.results[i];
+    const std::string shown = Printable(j.shown);
+    const std::string other = r.other >= 0 ? Printable(jobs[size_t(r.other)].shown) : "";
     switch (r.outcome) {
     case kConverted:
       ++converted;
-      if (opt.verbose) printf("%s -> %s\n", j.shown.c_str(), Targets(j).c_str());
+      if (opt.verbose) printf("%s -> %s\n", shown.c_str(), Targets(j).c_str());
+      if (r.other >= 0)
+        fprintf(stderr, "logoconv: %s: converted in place of %s\n", shown.c_str(), other.c_str());
       break;
     case kWouldConvert:
       ++would;
-      printf("%s -> %s\n", j.shown.c_str(), Targets(j).c_str());
+      printf("%s -> %s\n", shown.c_str(), Targets(j).c_str());
       break;
     case kSkipExists:
       ++exists;
-      if (opt.verbose) printf("%s: skipped, %s exists\n", j.shown.c_str(), Targets(j).c_str());
+      if (opt.verbose) printf("%s: skipped, %s exists\n", shown.c_str(), Targets(j).c_str());
       break;
     case kSkipOwnFormat:
       ++own;
-      if (opt.verbose)
-        printf("%s: skipped, the target would be the file itself\n", j.shown.c_str());
+      if (opt.verbose) printf("%s: skipped, the target would be the file itself\n", shown.c_str());
       break;
     case kSkipSameTarget:
       ++same;
-      fprintf(stderr, "logoconv: %s: skipped, %s writes the same target\n", j.shown.c_str(),
-              jobs[size_t(j.sameAs)].shown.c_str());
+      fprintf(stderr, "logoconv: %s: skipped, %s writes the same target\n", shown.c_str(),
+              other.c_str());
       break;
     case kFailed:
       ++failed;
-      fprintf(stderr, "logoconv: %s: %s\n", j.shown.c_str(),
+      fprintf(stderr, "logoconv: %s: %s\n", shown.c_str(),
               r.code == kConvertLoadFailed ? LoadFailure(j, r).c_str() : Reason(r));
       break;
     default:
-      ++left;
+      // Only an interrupt leaves jobs untouched; otherwise a worker ended
+      // before it got to them, and each is named.
+      if (ran.complete) {
+        ++failed;
+        fprintf(stderr, "logoconv: %s: not converted, the workers ended abnormally\n",
+                shown.c_str());
+      } else {
+        ++left;
+      }
       break;
     }
   }
@@ -89,7 +123,7 @@ int Report(const Options &opt, const std::vector<Job> &jobs, const std::vector<F
   for (const auto &folder : anyDone)
     if (!folder.second && ran.complete)
       fprintf(stderr, "logoconv: %s: nothing in the folder could be converted\n",
-              folder.first.c_str());
+              Printable(folder.first).c_str());
   const size_t skipped = exists + own + same;
   if (opt.dryRun)
     printf("logoconv: would convert %zu, skip %zu, fail %zu", would, skipped, failed);

@@ -170,7 +170,8 @@ extern "C" int TAP_Hdd_Exist(const char *name) {
 }
 
 // A file that exists already is emptied, as a new one would be; a folder that
-// exists is left alone.
+// exists is left alone.  A symbolic link is never created through: on the
+// desktop the disk may be a folder others can write.
 extern "C" int TAP_Hdd_Create(const char *name, byte attr) {
   std::string host, disk;
   if (!HostOfName(name, host, &disk) || disk == "/") return 0;
@@ -181,7 +182,7 @@ extern "C" int TAP_Hdd_Create(const char *name, byte attr) {
     return mkdir(host.c_str(), 0755) == 0 ? 1 : 0;
   }
   if (attr != ATTR_NORMAL || (exists && S_ISDIR(st.st_mode))) return 0;
-  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
   if (fd < 0) return 0;
   close(fd);
   return 1;
@@ -210,8 +211,12 @@ extern "C" int TAP_Hdd_Rename(const char *oldName, const char *newName) {
 extern "C" TYPE_File *TAP_Hdd_Fopen(const char *name) {
   std::string host, disk;
   if (!HostOfName(name, host, &disk)) return nullptr;
-  int fd = open(host.c_str(), O_RDWR);
-  if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = open(host.c_str(), O_RDONLY);
+  // A file is written only under its own name: through a symbolic link it
+  // is opened for reading alone, so that a link planted in a folder others
+  // can write never has a write land in the file it leads to.
+  int fd = open(host.c_str(), O_RDWR | O_NOFOLLOW);
+  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == ELOOP))
+    fd = open(host.c_str(), O_RDONLY);
   if (fd < 0) return nullptr;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

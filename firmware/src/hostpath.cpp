@@ -1,7 +1,8 @@
 // hostpath.cpp - the one place where receiver device paths meet the host.
 //
 // The toolkit opens a few receiver paths with libc: plug-in files under
-// "/mnt/hd/..." and the network terminal "/dev/pts/N".  libtap.so comes before
+// "/mnt/hd/..." and the network terminal "/dev/pts/N"; the logo engine also
+// renames its finished files there.  libtap.so comes before
 // libc in every process that links it, so its open() sees those calls first:
 // "/mnt/hd" becomes the disk folder (confined like every other disk path) and
 // the terminal is a scratch file whose text is recorded when it is closed.
@@ -122,6 +123,25 @@ extern "C" int open64(const char *path, int flags, ...) {
   }
   static OpenFn real = Next<OpenFn>("open64");
   return Hooked(path, flags, mode, real);
+}
+
+// A conversion puts its finished file in the target's place with libc's
+// rename, which on the receiver works on the disk's device paths.
+extern "C" int rename(const char *from, const char *to) {
+  using RenameFn = int (*)(const char *, const char *);
+  static RenameFn real = Next<RenameFn>("rename");
+  char fromBuf[4096], toBuf[4096];
+  const char *mappedFrom = Sim_HostPath(from, fromBuf, sizeof fromBuf);
+  const char *mappedTo = Sim_HostPath(to, toBuf, sizeof toBuf);
+  if (!mappedFrom || !mappedTo || !*mappedFrom || !*mappedTo) {
+    errno = ENOENT;
+    return -1;
+  }
+  if (!real) {
+    errno = ENOSYS;
+    return -1;
+  }
+  return real(mappedFrom, mappedTo);
 }
 
 // Closing a terminal descriptor hands its text to the network terminal.  The

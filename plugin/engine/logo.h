@@ -70,11 +70,20 @@ uint32_t LogoAlphaBlendRGB(uint32_t alpha, uint32_t fg, uint32_t bg);
 // else one); false when the name does not fit the 128-byte buffers.
 bool ConversionTargets(uint32_t target, const char *name, char first[128], char second[128]);
 // Why a conversion of name in dir cannot be written (its log line written
-// here), or kConvertOk.  A conversion only ever replaces a plain file.
-int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name);
+// here), or kConvertOk.  A conversion only ever replaces a plain file, and
+// never its source: a target of the source's name is the source itself
+// when sourceDir, the source's folder, is dir (or not given).
+int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name,
+                          const char *sourceDir = nullptr);
 // Writes the logo image as target (see logo_formats.h) next to name in dir:
-// kConvertOk, a refusal, or why nothing (or not all) was written.
-int32_t SaveChannelLogo(uint32_t target, const char *dir, const char *name);
+// kConvertOk, a refusal, or why nothing (or not all) was written.  Each
+// file is written as NAME.~P (P the process's number, with ".N" after it
+// when that name is taken) and renamed when complete.
+int32_t SaveChannelLogo(uint32_t target, const char *dir, const char *name,
+                        const char *sourceDir = nullptr);
+// How many temporary names a target tries, and the most they add to it.
+constexpr int kTemporaryTries = 100;
+constexpr unsigned kTemporaryRoom = 16; // ".~4294967295.99"
 // One whole conversion, as a number key on the file list makes it: loads
 // name from dir, resamples to the target's size (stretched, or with fit the
 // picture's proportions kept and centred on a transparent canvas), and

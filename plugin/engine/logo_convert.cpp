@@ -30,7 +30,7 @@ int32_t ConvertLogo(uint32_t target, const char *dir, const char *name, const ch
   if (target >= kLogoTargetCount) target = kLogoTargetDefault;
   // The user's logo is never replaced by a copy of itself, reduced or lossy,
   // and only a plain file is ever replaced.
-  if (const int32_t refusal = ConversionRefusal(target, outDir, name)) return refusal;
+  if (const int32_t refusal = ConversionRefusal(target, outDir, name, dir)) return refusal;
   if (!LoadChannelLogo(dir, name)) return kConvertLoadFailed;
   // A picture reduced to no rows or columns has no pixels to convert.
   if (logoW == 0 || logoH == 0) return LogResult(kConvertEmpty, dir, name, nullptr);
@@ -50,5 +50,5 @@ int32_t ConvertLogo(uint32_t target, const char *dir, const char *name, const ch
     }
     TAP_MemFree(scaled);
   }
-  return SaveChannelLogo(target, outDir, name);
+  return SaveChannelLogo(target, outDir, name, dir);
 }

@@ -45,6 +45,13 @@ bool ConversionTargets(uint32_t target, const char *name, char first[128], char 
   return true;
 }
 
+// The disk's device path of file in the folder dir, as libc takes it.
+static bool DevicePath(const char *dir, const char *file, char (&path)[8 + 2 * TAP_MAX_FILENAME]) {
+  if (!dir || !file || !file[0] || strchr(file, '/') || dir[0] != '/') return false;
+  const char *separator = strcmp(dir, "/") == 0 ? "" : "/";
+  return snprintf(path, sizeof path, "/mnt/hd%s%s%s", dir, separator, file) < int(sizeof path);
+}
+
 // The firmware's calls follow links and wait on FIFOs, and its directory
 // search tells only files from folders; the disk's device path opened with
 // libc, without following a final link and without waiting, says what the
@@ -52,10 +59,7 @@ bool ConversionTargets(uint32_t target, const char *name, char first[128], char 
 byte TargetAttr(const char *dir, const char *file) {
   if (!dir || !file || !file[0] || strchr(file, '/')) return 0;
   char path[8 + 2 * TAP_MAX_FILENAME];
-  const char *separator = strcmp(dir, "/") == 0 ? "" : "/";
-  if (dir[0] != '/' ||
-      snprintf(path, sizeof path, "/mnt/hd%s%s%s", dir, separator, file) >= int(sizeof path))
-    return kAttrOther;
+  if (!DevicePath(dir, file, path)) return kAttrOther;
   const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT ? 0 : kAttrOther; // ELOOP: a link, wherever it leads
   byte attr = ATTR_NORMAL;
@@ -68,11 +72,14 @@ byte TargetAttr(const char *dir, const char *file) {
   return attr;
 }
 
-int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name) {
+int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name,
+                          const char *sourceDir) {
   char first[128], second[128];
   if (!ConversionTargets(target, name, first, second))
     return LogResult(kConvertNameTooLong, dir, name ? name : "", nullptr);
-  if (strcmp(first, name) == 0 || strcmp(second, name) == 0)
+  // The same name is the source itself only in the source's own folder.
+  const bool sameFolder = !sourceDir || (dir && strcmp(sourceDir, dir) == 0);
+  if (sameFolder && (strcmp(first, name) == 0 || strcmp(second, name) == 0))
     return LogResult(kConvertIntoSource, dir, name, nullptr);
   // Deleting or writing anything else would take a folder with it, write
   // through a link (perhaps onto the source) or wait for good on a FIFO.
@@ -85,11 +92,25 @@ int32_t ConversionRefusal(uint32_t target, const char *dir, const char *name) {
   return kConvertOk;
 }
 
+// The name carries the process's number, so that two programs converting
+// into one folder at once (two logoconv runs, each with its workers) never
+// meet on it, and it is created here, exclusively: a name held already, by
+// a leftover of a killed run or by a link planted there, is passed over and
+// never written through.
 bool TemporaryName(const char *dir, const char *file, char (&temporary)[TAP_MAX_FILENAME]) {
-  for (int n = 0; n < 10; ++n) {
-    if (snprintf(temporary, sizeof temporary, "%s.~%d", file, n) >= int(sizeof temporary))
-      return false;
-    if (TargetAttr(dir, temporary) == 0) return true;
+  const unsigned process = unsigned(getpid());
+  for (int n = 0; n < kTemporaryTries; ++n) {
+    const int length = n == 0
+                           ? snprintf(temporary, sizeof temporary, "%s.~%u", file, process)
+                           : snprintf(temporary, sizeof temporary, "%s.~%u.%d", file, process, n);
+    char path[8 + 2 * TAP_MAX_FILENAME];
+    if (length >= int(sizeof temporary) || !DevicePath(dir, temporary, path)) return false;
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644);
+    if (fd >= 0) {
+      close(fd);
+      return true;
+    }
+    if (errno != EEXIST) return false;
   }
   return false;
 }
@@ -99,27 +120,33 @@ void Discard(const char *dir, const char *temporary) {
   if (TargetAttr(dir, temporary) == ATTR_NORMAL) TAP_Hdd_Delete(temporary);
 }
 
-// The finished file in the target's place.  The firmware's rename never
-// replaces a file, so the old one goes first; should the rename fail after
-// that, the new file is kept under its temporary name rather than lost.
+// The finished file in the target's place, in one step: the firmware's
+// rename never replaces a file, libc's does so atomically, so there is no
+// moment without the target, and of two conversions at once each leaves a
+// complete one.  Only a plain file or nothing is replaced; should the
+// rename fail, the new file is kept under its temporary name rather than
+// lost.
 bool Replace(const char *dir, const char *temporary, const char *file) {
-  if (TargetAttr(dir, file) == ATTR_NORMAL && !TAP_Hdd_Delete(file)) {
+  const byte attr = TargetAttr(dir, file);
+  char from[8 + 2 * TAP_MAX_FILENAME], to[8 + 2 * TAP_MAX_FILENAME];
+  if ((attr != 0 && attr != ATTR_NORMAL) || !DevicePath(dir, temporary, from) ||
+      !DevicePath(dir, file, to)) {
     Discard(dir, temporary);
     return false;
   }
-  if (TAP_Hdd_Rename(temporary, file)) return true;
+  if (rename(from, to) == 0) return true;
   WriteLog("= Saving channel logofile %s/%s: kept as %s\n", dir, file, temporary);
   return false;
 }
 
-int32_t SaveChannelLogo(uint32_t target, const char *dir, const char *name) {
+int32_t SaveChannelLogo(uint32_t target, const char *dir, const char *name, const char *sourceDir) {
   WriteDebugLog("> Saving channel logo\n");
   if (target >= kLogoTargetCount) target = kLogoTargetDefault;
   // The user's logo is never replaced by its own conversion, nor anything
   // but a plain file; the caller checks first, and nothing is written here
   // either.
   if (!dir) return kConvertWriteFailed;
-  if (const int32_t refusal = ConversionRefusal(target, dir, name)) return refusal;
+  if (const int32_t refusal = ConversionRefusal(target, dir, name, sourceDir)) return refusal;
   // An empty picture has no pixels to write (and no size beyond the image's
   // is ever read).
   if (logoW == 0 || logoH == 0 || logoW > kLogoMaxW || logoH > kLogoMaxH)

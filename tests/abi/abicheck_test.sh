@@ -80,7 +80,7 @@ if [ "$mode" = receiver ]; then
   build no_libtap -nostdlib -Wl,--version-script="$abi/Velumo.map" &&
     fails no_libtap receiver_check "does not need libtap.so"
   build extra_import "${receiver_link[@]}" -DEXTRA_IMPORT &&
-    fails extra_import receiver_check "imports getpid, which is neither"
+    fails extra_import receiver_check "imports getppid, which is neither"
   build large_files "${receiver_link[@]}" -DLARGE_FILES -D_FILE_OFFSET_BITS=64 &&
     fails large_files receiver_check "imports lseek64, which is neither"
   build stack_protector "${receiver_link[@]}" -fstack-protector-all &&

@@ -43,7 +43,7 @@ static
   void *self = dlopen(0, RTLD_LAZY);
   if (self) dlclose(self);
 #ifdef EXTRA_IMPORT
-  return getpid();
+  return getppid();
 #elif defined(LARGE_FILES)
   return (int)lseek(0, 0, SEEK_END);
 #else

@@ -83,6 +83,29 @@ TEST_F(Disk, SymbolicLinksOutOfTheDiskAreRefused) {
   EXPECT_EQ(std::vector<std::string>{"in"}, names);
 }
 
+// In a folder others can write, a link may be planted where a file is about
+// to be written: the firmware's calls read through a link, never write.
+TEST_F(Disk, WritesNeverGoThroughALink) {
+  ASSERT_TRUE(WriteHostFile(Host("/ProgramFiles/f"), "file"));
+  ASSERT_EQ(0, symlink("f", Host("/ProgramFiles/to-file").c_str()));
+  ASSERT_EQ(1, TAP_Hdd_ChangeDir("/ProgramFiles"));
+  EXPECT_EQ(0, TAP_Hdd_Create("to-file", ATTR_NORMAL));
+  EXPECT_EQ("file", DiskFile("/ProgramFiles/f"));
+  TYPE_File *f = TAP_Hdd_Fopen("to-file");
+  ASSERT_NE(nullptr, f);
+  EXPECT_EQ("file", ReadAllOf(f));
+  EXPECT_EQ(0u, TAP_Hdd_Fwrite("x", 1, 1, f));
+  TAP_Hdd_Fclose(f);
+  EXPECT_EQ("file", DiskFile("/ProgramFiles/f"));
+  // The file under its own name is written as before.
+  EXPECT_EQ(1, TAP_Hdd_Create("f", ATTR_NORMAL));
+  f = TAP_Hdd_Fopen("f");
+  ASSERT_NE(nullptr, f);
+  EXPECT_EQ(1u, TAP_Hdd_Fwrite("x", 1, 1, f));
+  TAP_Hdd_Fclose(f);
+  EXPECT_EQ("x", DiskFile("/ProgramFiles/f"));
+}
+
 TEST_F(Disk, SearchListsFoldersAndFilteredFilesInNameOrder) {
   ASSERT_EQ(1, TAP_Hdd_ChangeDir("/ProgramFiles"));
   ASSERT_EQ(1, TAP_Hdd_Create("Logos", ATTR_FOLDER));

@@ -287,6 +287,44 @@ TEST_F(Convert, AFailedWriteKeepsTheTargetItWouldReplace) {
             HostNames(Host("/Logos")));
 }
 
+// The temporary file is the conversion's own: named by its process, created
+// exclusively, and passed over where anything holds that name already -- a
+// link planted there, another run's file, leftovers of a killed one.
+TEST_F(Convert, TemporaryFilesAreTheConversionsOwn) {
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/a.bll32"), Raw32(2, 1, {0xFF102030, 0xFF405060})));
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/victim.dat"), "keep me"));
+  const std::string own = ".~" + std::to_string(getpid());
+  ASSERT_EQ(0, symlink("victim.dat", Host("/Logos/a.bll" + own).c_str()));
+  ASSERT_EQ(0, symlink("victim.dat", Host("/Logos/a.png" + own + ".1").c_str()));
+  std::vector<std::string> names = {"a.bll",       "a.bll" + own,        "a.bll32",   "a.png",
+                                    "a.png" + own, "a.png" + own + ".1", "victim.dat"};
+  ASSERT_TRUE(WriteHostFile(Host("/Logos/a.png" + own), "another run's"));
+  for (int n = 0; n < 10; ++n) {
+    names.push_back("a.bll.~" + std::to_string(n));
+    ASSERT_TRUE(WriteHostFile(Host("/Logos/" + names.back()), "left by a killed run"));
+  }
+  // Every name this process could take for the bitmap is held.
+  for (int n = 0; n < kTemporaryTries; ++n) {
+    names.push_back("a.bmp" + own + (n ? "." + std::to_string(n) : ""));
+    ASSERT_TRUE(WriteHostFile(Host("/Logos/" + names.back()), "held"));
+  }
+  std::sort(names.begin(), names.end());
+  Start();
+  ASSERT_EQ(1, LoadChannelLogo("/Logos", "a.bll32"));
+  EXPECT_EQ(kConvertOk, SaveChannelLogo(0, "/Logos", "a.bll32"));
+  EXPECT_EQ(kConvertOk, SaveChannelLogo(2, "/Logos", "a.bll32"));
+  EXPECT_EQ(kConvertWriteFailed, SaveChannelLogo(3, "/Logos", "a.bll32"));
+  EXPECT_EQ(12u, File("/Logos/a.bll").size());
+  EXPECT_EQ("\x89PNG", File("/Logos/a.png").substr(0, 4));
+  EXPECT_EQ("keep me", File("/Logos/victim.dat"));
+  EXPECT_EQ("another run's", File("/Logos/a.png" + own));
+  EXPECT_EQ("left by a killed run", File("/Logos/a.bll.~9"));
+  EXPECT_EQ("held", File("/Logos/a.bmp" + own + ".99"));
+  struct stat st;
+  EXPECT_TRUE(lstat(Host("/Logos/a.bll" + own).c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+  EXPECT_EQ(names, HostNames(Host("/Logos"))); // nothing else left, no bitmap
+}
+
 TEST_F(Convert, TargetNamesThatWouldNotFit) {
   // 127 characters fit the name buffers; ".bll" keeps that length, ".bll32"
   // makes 129.
