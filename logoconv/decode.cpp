@@ -263,6 +263,59 @@ bool ReadJpeg(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why)
 
 // ---- BMP --------------------------------------------------------------------
 
+uint32_t Le16(const uint8_t *b) {
+  return uint32_t(b[1]) << 8 | b[0];
+}
+
+// gdk-pixbuf pads whatever rows a short file lacks and calls the picture
+// read, so the pixels the header announces are counted here.  Uncompressed
+// rows need all their bytes, the last row's padding too.  Run-length data has
+// no size of its own before it is decoded: it must at least begin, and where
+// the header's image size is set, that many bytes must be there.  Other
+// compressions are left to gdk-pixbuf.  The caller has checked that the
+// header and the pixel offset lie within the file.
+bool BmpDataComplete(const std::vector<uint8_t> &bytes, uint32_t offset, uint32_t header,
+                     std::string &why) {
+  uint64_t w, h;
+  uint32_t bpp, compression = 0, sizeField = 0;
+  if (header == 12) {
+    w = Le16(&bytes[18]);
+    h = Le16(&bytes[20]);
+    bpp = Le16(&bytes[24]);
+  } else if (header < 16) {
+    return true; // no header gdk-pixbuf reads
+  } else {
+    const int64_t sw = int32_t(Le32(&bytes[18])), sh = int32_t(Le32(&bytes[22]));
+    w = uint64_t(sw < 0 ? -sw : sw);
+    h = uint64_t(sh < 0 ? -sh : sh);
+    bpp = Le16(&bytes[28]);
+    if (header >= 20) compression = Le32(&bytes[30]);
+    if (header >= 24) sizeField = Le32(&bytes[34]);
+  }
+  // OS/2's 64-byte header numbers its compressions differently: 3 is
+  // Huffman, 4 run-length 24-bit.
+  const bool os2 = header == 64;
+  const bool plain = compression == 0 || (!os2 && (compression == 3 || compression == 6));
+  const bool rle = compression == 1 || compression == 2 || (os2 && compression == 4);
+  const size_t have = bytes.size();
+  const auto shortOf = [&](uint64_t need) {
+    why = "truncated BMP (" + std::to_string(w) + "x" + std::to_string(h) + " needs " +
+          std::to_string(need) + " bytes, the file has " + std::to_string(have) + ")";
+    return false;
+  };
+  if (plain && bpp > 0 && bpp <= 32) {
+    const uint64_t stride = (w * bpp + 31) / 32 * 4, need = offset + h * stride;
+    if (need > have) return shortOf(need);
+  } else if (rle) {
+    if (offset >= have) {
+      why = "truncated BMP (no run-length data after byte " + std::to_string(offset) + ")";
+      return false;
+    }
+    if (uint64_t(offset) + sizeField > have) return shortOf(uint64_t(offset) + sizeField);
+  }
+  return true;
+}
+
 bool ReadBmp(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why) {
   // gdk-pixbuf believes a header's sizes and allocates for them first.
   if (bytes.size() < 26) {
@@ -292,6 +345,7 @@ bool ReadBmp(const std::vector<uint8_t> &bytes, Picture &pic, std::string &why) 
       return false;
     }
   }
+  if (!BmpDataComplete(bytes, offset, header, why)) return false;
   GError *error = nullptr;
   GdkPixbufLoader *loader = gdk_pixbuf_loader_new_with_type("bmp", &error);
   bool ok = loader && gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), &error) &&
