@@ -67,6 +67,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (text.compare(text.size() - tail.size(), tail.size(), tail) != 0) __builtin_trap();
 
   // Any session recorded reads back as a script of the same keys.
+  // The whole input as what a connection sent: a complete request lies
+  // within it and within the bounds, and fed a byte at a time the framing
+  // comes to the same answer.
+  const web::RequestFrame whole = web::FrameRequest(text, 256, 64);
+  if (whole.state == web::RequestFrame::Complete &&
+      (whole.length > text.size() || whole.length == 0))
+    __builtin_trap();
+  if (whole.state == web::RequestFrame::Refused && whole.status != 400 && whole.status != 413 &&
+      whole.status != 431)
+    __builtin_trap();
+  size_t scanned = 0;
+  web::RequestFrame step;
+  for (size_t n = 1; n <= size; ++n) {
+    step = web::FrameRequest(text.substr(0, n), 256, 64, &scanned);
+    if (step.state != web::RequestFrame::Incomplete) break;
+  }
+  if (size > 0 && step.state != whole.state) __builtin_trap();
+  if (whole.state == web::RequestFrame::Complete && step.length != whole.length) __builtin_trap();
+
   web::Recorder r;
   size_t keys = 0;
   for (size_t i = 0; i < size; ++i) {

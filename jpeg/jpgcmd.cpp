@@ -4,6 +4,7 @@
 #include <ctype.h>
 #include <errno.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -126,6 +127,57 @@ int ParseCmd(int count, char **args, ConvertSettings *s) {
   return 1;
 }
 
+// The temporary file while it exists, for the handler of the signals that
+// end jpgcmd: it removes the file and ends the process by the same signal,
+// so that the caller sees the signal.  The handler may only use what is
+// async-signal-safe, so the name is read through a pointer set while these
+// signals are held back; any thread may take the signal.
+const int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
+const char *volatile pendingTemp = nullptr;
+
+void OnEndingSignal(int sig) {
+  const int saved = errno;
+  const char *temp = pendingTemp;
+  if (temp) unlink(temp);
+  signal(sig, SIG_DFL);
+  raise(sig); // delivered when the handler returns and unblocks it
+  errno = saved;
+}
+
+sigset_t EndingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int sig : kEndingSignals) sigaddset(&set, sig);
+  return set;
+}
+
+// A signal ignored when jpgcmd was started (nohup, a script's background
+// job) stays ignored: it ends nothing, so there is nothing to clean up.
+void CatchEndingSignals() {
+  struct sigaction sa;
+  memset(&sa, 0, sizeof sa);
+  sa.sa_handler = OnEndingSignal;
+  sa.sa_mask = EndingSignals();
+  for (const int sig : kEndingSignals) {
+    struct sigaction old;
+    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+      sigaction(sig, &sa, nullptr);
+  }
+}
+
+// Holds the ending signals back while the temporary file and the name the
+// handler sees change together; a signal that comes meanwhile is handled
+// when the hold ends.  Only the main thread changes them, with no encoding
+// thread running.
+struct HoldSignals {
+  sigset_t old;
+  HoldSignals() {
+    const sigset_t set = EndingSignals();
+    sigprocmask(SIG_BLOCK, &set, &old);
+  }
+  ~HoldSignals() { sigprocmask(SIG_SETMASK, &old, nullptr); }
+};
+
 // Where the JPEG goes.  It is written to a new file in the target's folder
 // and renamed over the target only when complete: a failed conversion
 // leaves an existing target as it was, and a target that is the source under
@@ -157,7 +209,12 @@ bool OpenOutput(const char *target, Output *o) {
   if (!o->temp) return false;
   memcpy(o->temp, target, folder);
   memcpy(o->temp + folder, kPattern, sizeof kPattern);
-  const int fd = mkstemp(o->temp);
+  int fd;
+  {
+    HoldSignals hold;
+    fd = mkstemp(o->temp);
+    if (fd >= 0) pendingTemp = o->temp;
+  }
   if (fd < 0) {
     free(o->temp);
     o->temp = nullptr;
@@ -173,7 +230,11 @@ bool OpenOutput(const char *target, Output *o) {
   o->file = fchmod(fd, mode) == 0 ? fdopen(fd, "wb") : nullptr;
   if (!o->file) {
     close(fd);
-    unlink(o->temp);
+    {
+      HoldSignals hold;
+      unlink(o->temp);
+      pendingTemp = nullptr;
+    }
     free(o->temp);
     o->temp = nullptr;
     return false;
@@ -187,8 +248,12 @@ bool CloseOutput(Output *o, const char *target, bool keep) {
   bool ok = fclose(o->file) == 0 && keep;
   o->file = nullptr;
   if (o->temp) {
-    if (ok) ok = rename(o->temp, target) == 0;
-    if (!ok) unlink(o->temp);
+    {
+      HoldSignals hold;
+      if (ok) ok = rename(o->temp, target) == 0;
+      if (!ok) unlink(o->temp);
+      pendingTemp = nullptr;
+    }
     free(o->temp);
     o->temp = nullptr;
   }
@@ -229,6 +294,7 @@ int main(int argc, char **argv) {
   // Source and target are both checked before the pair is, so the messages
   // come in that order; nothing is written to the target's place unless a
   // whole JPEG is ready.
+  CatchEndingSignals();
   FILE *in = fopen(source, "rb");
   if (!in) return Fail(kNoSource, nullptr, nullptr, target, &dib);
   Output out;

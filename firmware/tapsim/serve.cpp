@@ -5,6 +5,9 @@
 // requests and read what was published.
 #include "serve.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,8 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <httplib.h>
-
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -22,8 +24,8 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
-#include <thread>
 
+#include "front.h"
 #include "script.h"
 #include "session.h"
 #include "tapsim.h"
@@ -62,21 +64,44 @@ struct Shared {
   bool quitting = false;
 };
 
-bool ReadFile(const std::string &path, std::string &out, size_t tail = 0) {
+bool ReadFile(const std::string &path, std::string &out) {
   std::ifstream f(path, std::ios::binary);
   if (!f) return false;
-  if (tail) {
-    f.seekg(0, std::ios::end);
-    const std::streamoff size = f.tellg();
-    if (size > std::streamoff(tail))
-      f.seekg(size - std::streamoff(tail));
-    else
-      f.seekg(0);
-  }
   std::ostringstream s;
   s << f.rdbuf();
   out = s.str();
   return true;
+}
+
+// A plug-in's log as the disk calls would open it: its folder inside the
+// disk, the file itself no link and no device or FIFO (which would block or
+// never end), and only its last max bytes.  -1 when it is not such a file.
+int OpenLog(const std::string &folder, const std::string &file, struct stat &st) {
+  char root[PATH_MAX], real[PATH_MAX];
+  if (!realpath(Sim_DiskRoot(), root) || !realpath(folder.c_str(), real)) return -1;
+  const size_t n = strlen(root);
+  if (strncmp(real, root, n) != 0 || (real[n] != '/' && real[n] != 0)) return -1;
+  const int fd = open((std::string(real) + "/" + file).c_str(),
+                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string ReadTail(int fd, off_t size, size_t max) {
+  std::string text(size_t(std::min<off_t>(size, off_t(max))), '\0');
+  const off_t from = size - off_t(text.size());
+  size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n = pread(fd, &text[got], text.size() - got, from + off_t(got));
+    if (n <= 0) break;
+    got += size_t(n);
+  }
+  text.resize(got);
+  return text;
 }
 
 // The plug-ins as they run live, on the simulator's side: events, recording,
@@ -197,29 +222,39 @@ private:
   // A plug-in's log by the receiver's convention:
   // /ProgramFiles/Settings/NAME/NAME.log for NAME.so.
   bool ReadLogs() {
-    std::string signature, paths[SIM_MAX_PLUGINS];
+    std::string signature;
+    int fds[SIM_MAX_PLUGINS];
+    off_t sizes[SIM_MAX_PLUGINS] = {};
     for (int i = 0; i < SIM_MAX_PLUGINS; ++i) {
+      fds[i] = -1;
       std::string name = Sim_PluginName(i);
       if (name.empty()) continue;
       const size_t dot = name.rfind('.');
       if (dot != std::string::npos) name.erase(dot);
-      paths[i] =
-          std::string(Sim_DiskRoot()) + "/ProgramFiles/Settings/" + name + "/" + name + ".log";
       struct stat st;
-      if (stat(paths[i].c_str(), &st) == 0)
-        signature += std::to_string(st.st_size) + "." + std::to_string(st.st_mtim.tv_nsec) + "." +
-                     std::to_string(st.st_mtim.tv_sec) + ";";
-      else
+      if (name.find('/') == std::string::npos)
+        fds[i] = OpenLog(std::string(Sim_DiskRoot()) + "/ProgramFiles/Settings/" + name,
+                         name + ".log", st);
+      if (fds[i] >= 0) {
+        sizes[i] = st.st_size;
+        signature += std::to_string(st.st_ino) + "." + std::to_string(st.st_size) + "." +
+                     std::to_string(st.st_mtim.tv_nsec) + "." + std::to_string(st.st_mtim.tv_sec) +
+                     ";";
+      } else {
         signature += "-;";
+      }
     }
-    if (signature == logSignature_) return false;
-    logSignature_ = signature;
-    log_.clear();
-    for (const std::string &p : paths) {
-      std::string text;
-      if (!p.empty() && ReadFile(p, text, kTextTail)) log_ += text;
+    const bool changed = signature != logSignature_;
+    if (changed) {
+      logSignature_ = signature;
+      log_.clear();
     }
-    return true;
+    for (int i = 0; i < SIM_MAX_PLUGINS; ++i) {
+      if (fds[i] < 0) continue;
+      if (changed) log_ += ReadTail(fds[i], sizes[i], kTextTail);
+      close(fds[i]);
+    }
+    return changed;
   }
 
   static std::string Status() {
@@ -283,7 +318,7 @@ bool Ask(Shared &sh, Request::Kind kind, dword value, std::string &reply) {
   return true;
 }
 
-void Routes(httplib::Server &svr, Shared &sh, const web::Listen &listen, const int &port,
+void Routes(front::Handlers &svr, Shared &sh, const web::Listen &listen, const int &port,
             const std::string &token) {
   svr.set_pre_routing_handler([&](const httplib::Request &req, httplib::Response &res) {
     if (!web::HostAllowed(req.get_header_value("Host"), listen, port)) {
@@ -404,21 +439,19 @@ int Serve(const ServeOptions &options) {
   }
 
   Shared sh;
-  httplib::Server svr;
-  // Each page holds a thread for its event stream and a few for its
-  // connections kept open; a handful of pages must not starve each other.
-  svr.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  front::Handlers svr;
   svr.set_payload_max_length(4096); // no request needs a body
   int port = options.listen.port;
   Routes(svr, sh, options.listen, port, token);
-  const bool bound = port == 0 ? (port = svr.bind_to_any_port(options.listen.host)) > 0
-                               : svr.bind_to_port(options.listen.host, port);
-  if (!bound) {
-    fprintf(stderr, "tapsim: cannot listen on %s port %d\n", options.listen.host.c_str(),
-            options.listen.port);
+  front::Front connections(svr);
+  std::string why;
+  if (!connections.Bind(options.listen.host, port, why)) {
+    fprintf(stderr, "tapsim: cannot listen on %s port %d: %s\n", options.listen.host.c_str(),
+            options.listen.port, why.c_str());
     rmdir(dir);
     return 1;
   }
+  port = connections.Port();
 
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
@@ -428,7 +461,7 @@ int Serve(const ServeOptions &options) {
 
   LivePlugins live(options, sh, shotPath);
   live.Publish(true);
-  std::thread server([&svr] { svr.listen_after_bind(); });
+  connections.Start();
   printf("tapsim: open http://%s:%d/?token=%s in a browser (Ctrl-C ends)\n",
          web::UrlHost(options.listen.host).c_str(), port, token.c_str());
   fflush(stdout);
@@ -466,8 +499,7 @@ int Serve(const ServeOptions &options) {
     sh.quitting = true;
     sh.changed.notify_all();
   }
-  svr.stop();
-  server.join();
+  connections.Stop();
   unlink(shotPath.c_str());
   rmdir(dir);
 

@@ -7,7 +7,10 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "script.h"
 
@@ -173,6 +176,71 @@ std::string Tail(const std::string &text, size_t max) {
     if (nl != std::string::npos) from = nl + 1;
   }
   return text.substr(from);
+}
+
+namespace {
+
+RequestFrame Refusal(int status, const char *why) {
+  RequestFrame f;
+  f.state = RequestFrame::Refused;
+  f.status = status;
+  f.why = why;
+  return f;
+}
+
+bool NameIs(const std::string &line, size_t colon, const char *name) {
+  const size_t n = strlen(name);
+  if (colon != n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (tolower((unsigned char)line[i]) != name[i]) return false;
+  return true;
+}
+
+} // namespace
+
+RequestFrame FrameRequest(const std::string &received, size_t maxHead, size_t maxBody,
+                          size_t *scanned) {
+  const size_t from = scanned && *scanned > 3 ? std::min(*scanned, received.size()) - 3 : 0;
+  const size_t end = received.find("\r\n\r\n", from);
+  if (scanned) *scanned = end == std::string::npos ? received.size() : end;
+  if (end == std::string::npos || end + 4 > maxHead) {
+    if (received.size() >= maxHead || (end != std::string::npos && end + 4 > maxHead))
+      return Refusal(431, "refused: the request's header lines are too long");
+    return RequestFrame();
+  }
+  const size_t head = end + 4;
+  bool haveLength = false;
+  unsigned long long length = 0;
+  for (size_t at = received.find("\r\n") + 2; at < end + 2;) {
+    const size_t next = received.find("\r\n", at);
+    const std::string line = received.substr(at, next - at);
+    at = next + 2;
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) continue; // the server itself refuses such a line
+    if (NameIs(line, colon, "transfer-encoding"))
+      return Refusal(413, "refused: a request body must come with a Content-Length");
+    if (!NameIs(line, colon, "content-length")) continue;
+    size_t from = colon + 1, to = line.size();
+    while (from < to && (line[from] == ' ' || line[from] == '\t')) ++from;
+    while (to > from && (line[to - 1] == ' ' || line[to - 1] == '\t')) --to;
+    if (from == to) return Refusal(400, "refused: an empty Content-Length");
+    unsigned long long v = 0;
+    for (size_t i = from; i < to; ++i) {
+      if (line[i] < '0' || line[i] > '9')
+        return Refusal(400, "refused: a Content-Length that is no number");
+      // Anything past maxBody is refused anyway; stop before it overflows.
+      if (v <= maxBody) v = v * 10 + unsigned(line[i] - '0');
+    }
+    if (haveLength && v != length) return Refusal(400, "refused: two different Content-Lengths");
+    haveLength = true;
+    length = v;
+  }
+  if (length > maxBody) return Refusal(413, "refused: the request body is too long");
+  if (received.size() < head + length) return RequestFrame();
+  RequestFrame f;
+  f.state = RequestFrame::Complete;
+  f.length = head + size_t(length);
+  return f;
 }
 
 dword RemoteKeyForChar(dword code) {

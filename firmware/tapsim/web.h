@@ -42,6 +42,23 @@ std::string Json(const std::string &latin1);
 // The end of a text, at most max bytes, from the start of a line.
 std::string Tail(const std::string &text, size_t max);
 
+// How much of what a connection sent is its next request: the head (the
+// request line and the header lines up to the empty line) and the body its
+// Content-Length names.  A head longer than maxHead is refused with 431, a
+// body longer than maxBody with 413 before it is read, and a chunked body
+// with 413 too: no request of the page has one, and its size is not known
+// before it is read.  scanned (0 for new bytes) is how much of received is
+// known to hold no end of the head; it moves on, so that a head that
+// trickles in is not searched from its start each time.
+struct RequestFrame {
+  enum State { Incomplete, Complete, Refused } state = Incomplete;
+  size_t length = 0; // Complete: the bytes of head and body
+  int status = 0;    // Refused: 400, 413 or 431
+  std::string why;   // Refused: for the client
+};
+RequestFrame FrameRequest(const std::string &received, size_t maxHead, size_t maxBody,
+                          size_t *scanned = nullptr);
+
 // An attached keyboard's character that the plug-in leaves to the firmware
 // comes back as the remote key it stands for: Enter as OK, Escape as Exit,
 // digits as the number keys.  0 when it stands for none.

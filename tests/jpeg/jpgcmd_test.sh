@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # jpgcmd through the real binary: messages, options, exit statuses and what
 # libjpeg-turbo's djpeg makes of the output; the BMP Suite; the ijenc example
-# program; and the installed library used through pkg-config.
+# program; the installed library used through pkg-config; and signals that end
+# jpgcmd midway.
 # usage: jpgcmd_test.sh JPGCMD EXAMPLE BUILD_DIR C_COMPILER [TESTDATA]
 # (TAPSIM_EMULATOR may name qemu for the receiver build)
 set -u
@@ -261,6 +262,61 @@ check "full device: write error" test "$out" = $'Destination file write error.\n
 check "full device: the link stays" test -L full.jpg
 conv a.bmp no/such/dir/a.jpg
 check "no temporary files left behind" test -z "$(ls -A | grep -v '^[^.]')"
+
+# A signal that ends jpgcmd takes the temporary file with it and leaves the
+# target as it was; the exit status still tells the signal.  The source is a
+# sparse 16384 x 16384 bitmap, still being encoded (on every processor, where
+# there are several) when the signal comes.
+temps() { ls -A | grep '^\.jpgcmd-'; }
+side=16384
+pixels=$((side * side * 3))
+printf "BM$(le $((54 + pixels)) 4)$(le 0 4)$(le 54 4)$(le 40 4)$(le $side 4)$(le $side 4)" >big.bmp
+printf "$(le 1 2)$(le 24 2)$(le 0 4)$(le $pixels 4)$(le 2835 4)$(le 2835 4)$(le 0 4)$(le 0 4)" >>big.bmp
+truncate -s $((54 + pixels)) big.bmp
+# start_big TARGET [ENV...]: jpgcmd on big.bmp in the background (pid), and
+# started set once its temporary file exists and its threads run.
+start_big() {
+  local target=$1 i
+  shift
+  env "$@" $emu "$jpgcmd" big.bmp "$target" >/dev/null 2>&1 &
+  pid=$!
+  started=
+  for ((i = 0; i < 1000; i++)); do
+    if [ -n "$(temps)" ]; then started=1; break; fi
+    sleep 0.01
+  done
+  if [ -n "$started" ] && [ -z "$emu" ] && [ "$(nproc)" -gt 1 ]; then
+    for ((i = 0; i < 200; i++)); do
+      [ "$(ls "/proc/$pid/task" 2>/dev/null | wc -l)" -gt 1 ] && break
+      sleep 0.01
+    done
+  fi
+}
+echo old >sig.jpg
+cp sig.jpg sig.before
+for sig in HUP INT TERM; do
+  # A script's background jobs ignore SIGINT: the signals are reset first.
+  start_big sig.jpg --default-signal=HUP,INT,TERM
+  kill -s "$sig" "$pid"
+  { wait "$pid"; } 2>/dev/null
+  rc=$? out=
+  check "SIG$sig: the temporary file was there while encoding" test -n "$started"
+  check "SIG$sig: exit status $((128 + $(kill -l "$sig")))" test "$rc" = $((128 + $(kill -l "$sig")))
+  check "SIG$sig: no temporary file left" test -z "$(temps)"
+  check "SIG$sig: the target as it was" cmp -s sig.jpg sig.before
+  rm -f .jpgcmd-*
+done
+# An ignored signal (nohup) stays ignored: the conversion completes.
+if [ -z "$emu" ]; then
+  rm -f hup.jpg
+  start_big hup.jpg --ignore-signal=HUP
+  kill -s HUP "$pid"
+  { wait "$pid"; } 2>/dev/null
+  rc=$? out=
+  check "ignored SIGHUP: converted" test "$rc" = 0 -a "$(head -c 2 hup.jpg | hex /dev/stdin)" = ffd8
+  check "ignored SIGHUP: no temporary file left" test -z "$(temps)"
+fi
+rm -f big.bmp hup.jpg sig.jpg sig.before
 
 # A size field that counts padding after the last row is taken.
 bmp pad.bmp 60 40 24

@@ -127,6 +127,74 @@ TEST(Tail, WholeLinesFromTheEnd) {
   EXPECT_EQ("", web::Tail("abc", 0));
 }
 
+// What a connection sent, framed with a head of at most 64 bytes and a body
+// of at most 8 here.
+TEST(Frame, RequestsAndRefusals) {
+  const std::string get = "GET / HTTP/1.1\r\nHost: a\r\n\r\n"; // 27 bytes
+  const std::string post = "POST /k HTTP/1.1\r\n";             // 18 bytes
+  const struct {
+    std::string sent;
+    web::RequestFrame::State state;
+    size_t length; // Complete
+    int status;    // Refused
+  } cases[] = {
+      {"", web::RequestFrame::Incomplete, 0, 0},
+      {"GET / HTTP/1.1\r\nHost: a\r\n", web::RequestFrame::Incomplete, 0, 0},
+      {get, web::RequestFrame::Complete, 27, 0},
+      {"GET / HTTP/1.1\r\n\r\n", web::RequestFrame::Complete, 18, 0},
+      // A request sent right behind it stays for the next turn.
+      {get + get, web::RequestFrame::Complete, 27, 0},
+      {post + "Content-Length: 5\r\n\r\nabc", web::RequestFrame::Incomplete, 0, 0},
+      {post + "Content-Length: 5\r\n\r\nabcde", web::RequestFrame::Complete, 44, 0},
+      {post + "Content-Length: 5\r\n\r\nabcdeGET", web::RequestFrame::Complete, 44, 0},
+      {post + "content-LENGTH: \t5 \r\n\r\nabcde", web::RequestFrame::Complete, 46, 0},
+      {post + "Content-Length: 0\r\nContent-Length: 0\r\n\r\n", web::RequestFrame::Complete, 58, 0},
+      // Names that only look like it count for nothing.
+      {post + "X-Content-Length: 5\r\n\r\n", web::RequestFrame::Complete, 41, 0},
+      {post + "Content-Length2: 5\r\n\r\n", web::RequestFrame::Complete, 40, 0},
+      // The body's bound: 8 is taken, 9 is refused before it came.
+      {post + "Content-Length: 8\r\n\r\n12345678", web::RequestFrame::Complete, 47, 0},
+      {post + "Content-Length: 9\r\n\r\n", web::RequestFrame::Refused, 0, 413},
+      {post + "Content-Length: 99999999999999999999999999\r\n\r\n", web::RequestFrame::Refused, 0,
+       413},
+      {post + "Transfer-Encoding: chunked\r\n\r\n", web::RequestFrame::Refused, 0, 413},
+      {post + "TRANSFER-ENCODING: identity\r\n\r\n", web::RequestFrame::Refused, 0, 413},
+      {post + "Content-Length:\r\n\r\n", web::RequestFrame::Refused, 0, 400},
+      {post + "Content-Length: -1\r\n\r\n", web::RequestFrame::Refused, 0, 400},
+      {post + "Content-Length: 1x\r\n\r\n", web::RequestFrame::Refused, 0, 400},
+      {post + "Content-Length: 1\r\nContent-Length: 2\r\n\r\n", web::RequestFrame::Refused, 0, 400},
+      // The head's bound: 64 bytes are taken, 65 refused, also before its end came.
+      {"GET / HTTP/1.1\r\nX: " + std::string(41, 'a') + "\r\n\r\n", web::RequestFrame::Complete, 64,
+       0},
+      {"GET / HTTP/1.1\r\nX: " + std::string(42, 'a') + "\r\n\r\n", web::RequestFrame::Refused, 0,
+       431},
+      {"GET / HTTP/1.1\r\nX: " + std::string(44, 'a'), web::RequestFrame::Incomplete, 0, 0},
+      {"GET / HTTP/1.1\r\nX: " + std::string(45, 'a'), web::RequestFrame::Refused, 0, 431},
+  };
+  for (const auto &c : cases) {
+    const web::RequestFrame f = web::FrameRequest(c.sent, 64, 8);
+    EXPECT_EQ(c.state, f.state) << c.sent;
+    if (c.state == web::RequestFrame::Complete) {
+      EXPECT_EQ(c.length, f.length) << c.sent;
+    } else if (c.state == web::RequestFrame::Refused) {
+      EXPECT_EQ(c.status, f.status) << c.sent;
+      EXPECT_EQ(0u, f.why.find("refused: ")) << c.sent;
+    }
+    // Byte by byte, as a slow client sends it, with what was searched
+    // already: the same answer at every step.
+    size_t scanned = 0;
+    for (size_t n = 0; n <= c.sent.size(); ++n) {
+      const std::string part = c.sent.substr(0, n);
+      const web::RequestFrame whole = web::FrameRequest(part, 64, 8);
+      const web::RequestFrame step = web::FrameRequest(part, 64, 8, &scanned);
+      ASSERT_EQ(whole.state, step.state) << c.sent << " at " << n;
+      ASSERT_EQ(whole.length, step.length) << c.sent << " at " << n;
+      ASSERT_EQ(whole.status, step.status) << c.sent << " at " << n;
+      EXPECT_LE(scanned, n);
+    }
+  }
+}
+
 TEST(Keyboard, CharactersTheFirmwareTurnsIntoRemoteKeys) {
   EXPECT_EQ(dword(RKEY_Ok), web::RemoteKeyForChar(13));
   EXPECT_EQ(dword(RKEY_Exit), web::RemoteKeyForChar(27));
