@@ -267,11 +267,46 @@ uint32_t Le16(const uint8_t *b) {
   return uint32_t(b[1]) << 8 | b[0];
 }
 
+// Whether run-length codes from byte at reach the end-of-bitmap code, or
+// cover the last row, before the file ends; bits is 4, 8 or 24 a pixel.
+// rows is how many rows they finished.  at lies within the file.
+bool RunsComplete(const std::vector<uint8_t> &b, size_t at, uint64_t w, uint64_t h, uint32_t bits,
+                  uint64_t &rows) {
+  uint64_t x = 0, y = 0;
+  while (y < h && !(y + 1 == h && x >= w)) {
+    rows = y;
+    if (b.size() - at < 2) return false;
+    const uint8_t n = b[at], code = b[at + 1];
+    at += 2;
+    if (n > 0) {
+      x += n;
+    } else if (code == 0) {
+      x = 0;
+      ++y;
+    } else if (code == 1) {
+      return true;
+    } else if (code == 2) {
+      if (b.size() - at < 2) return false;
+      x += b[at];
+      y += b[at + 1];
+      at += 2;
+    } else {
+      // code pixels as they are, padded to an even count of bytes.
+      size_t bytes = (size_t(code) * bits + 7) / 8;
+      bytes += bytes & 1;
+      if (b.size() - at < bytes) return false;
+      at += bytes;
+      x += code;
+    }
+  }
+  return true;
+}
+
 // gdk-pixbuf pads whatever rows a short file lacks and calls the picture
 // read, so the pixels the header announces are counted here.  Uncompressed
 // rows need all their bytes, the last row's padding too.  Run-length data has
-// no size of its own before it is decoded: it must at least begin, and where
-// the header's image size is set, that many bytes must be there.  Other
+// no size of its own before it is decoded: where the header's image size is
+// set, that many bytes must be there, and the codes must reach their end.  Other
 // compressions are left to gdk-pixbuf.  The caller has checked that the
 // header and the pixel offset lie within the file.
 bool BmpDataComplete(const std::vector<uint8_t> &bytes, uint32_t offset, uint32_t header,
@@ -312,6 +347,18 @@ bool BmpDataComplete(const std::vector<uint8_t> &bytes, uint32_t offset, uint32_
       return false;
     }
     if (uint64_t(offset) + sizeField > have) return shortOf(uint64_t(offset) + sizeField);
+    // Writers leave the image size 0 as well: the codes themselves must
+    // run to their end.
+    uint64_t rows = 0;
+    if (!RunsComplete(bytes, offset, w, h,
+                      compression == 1   ? 8
+                      : compression == 2 ? 4
+                                         : 24,
+                      rows)) {
+      why = "truncated BMP (the run-length codes end after " + std::to_string(rows) + " of " +
+            std::to_string(h) + " rows)";
+      return false;
+    }
   }
   return true;
 }

@@ -46,6 +46,15 @@ printf '\x00\x00\x00\x10\x00\x00\x00\x10' >header16
 } >whole/w32.qtl32
 rgb=$(stat -c %s whole/rgb.bmp)
 rleOffset=$(od -An -tu4 -j10 -N4 whole/rle.bmp | tr -d ' ')
+# The same with an image size of 0, as some writers leave it: only the codes
+# (one run and the end of a row, 4 bytes, a row) tell where the picture ends.
+{
+  head -c 34 whole/rle.bmp
+  printf '\0\0\0\0'
+  tail -c +39 whole/rle.bmp
+} >whole/rle0.bmp
+# Without the end-of-bitmap code the last row's run still completes it.
+head -c $((rleOffset + 29 * 4 + 2)) whole/rle0.bmp >whole/rle0-no-end.bmp
 
 # name | how it is cut: bytes kept | the reason
 cases="
@@ -55,6 +64,8 @@ one-row-missing.bmp|rgb.bmp|$((rgb - 120))|truncated BMP (40x30 needs $rgb bytes
 one-byte-short.bmp|rgb.bmp|$((rgb - 1))|truncated BMP (40x30 needs $rgb bytes, the file has $((rgb - 1)))
 rle-header-only.bmp|rle.bmp|$rleOffset|truncated BMP (no run-length data after byte $rleOffset)
 rle-short.bmp|rle.bmp|$((rleOffset + 10))|truncated BMP (40x30 needs
+rle-no-size-short.bmp|rle0.bmp|$((rleOffset + 10))|truncated BMP (the run-length codes end after 2 of 30 rows)
+rle-no-size-one-byte-short.bmp|rle0-no-end.bmp|$((rleOffset + 29 * 4 + 1))|truncated BMP (the run-length codes end after 29 of 30 rows)
 header-only16.qtl|w16.qtl|8|truncated raw logo (16x16 needs 520 bytes, the file has 8)
 header-only32.qtl32|w32.qtl32|8|truncated raw logo (16x16 needs 1032 bytes, the file has 8)
 one-byte-short16.qtl|w16.qtl|519|truncated raw logo (16x16 needs 520 bytes, the file has 519)
@@ -76,7 +87,7 @@ done <<<"$cases"
 # The complete files: every one converts.
 run -o done png whole
 check "the complete files: exit 0" [ "$rc" = 0 ]
-for f in rgb rle w16 w32; do check "the complete $f converts" [ -s "done/$f.png" ]; done
+for f in rgb rle rle0 rle0-no-end w16 w32; do check "the complete $f converts" [ -s "done/$f.png" ]; done
 
 # --receiver reads as the plug-in does, padding what is missing: every cut
 # file converts, to the logo the plug-in makes.
