@@ -130,12 +130,19 @@ kill9() {
   wait $pid
   rc=$? out=$(cat "$work/out") err=$(cat "$work/err")
 }
+# The worker may be killed after its target is in place and before it says
+# so: that one file is there, whole (qtl targets are all of one size), and
+# named as failed.
 accounted() { # every one of the 2000 is converted or named as failed
-  local converted failed
+  local converted failed held on
   converted=$(sed -n 's/.*converted \([0-9]*\), skipped 0, failed \([0-9]*\).*/\1 \2/p' <<<"$out")
   failed=${converted#* } converted=${converted% *}
+  held=$(sed -n 's|.*/\([^/]*\)\.png: the worker converting it ended abnormally$|\1|p' <<<"$err")
+  on=$(ls "$work/out-k" | grep -c '\.qtl32$')
   [ -n "$converted" ] && [ $((converted + failed)) = 2000 ] &&
-    [ "$(ls "$work/out-k" | grep -c '\.qtl32$')" = "$converted" ] &&
+    { [ "$on" = "$converted" ] ||
+      { [ "$on" = $((converted + 1)) ] && [ -n "$held" ] && [ -f "$work/out-k/$held.qtl32" ] && [ ! -L "$work/out-k/$held.qtl32" ] &&
+        [ "$(stat -c %s "$work/out-k/$held.qtl32")" = "$(stat -c %s "$work/ref/logo-00001.qtl32")" ]; }; } &&
     [ "$(grep -c 'ended abnormally$' <<<"$err")" = "$failed" ] &&
     { [ "$failed" = 0 ] && [ "$rc" = 0 ] || [ "$rc" = 1 ]; }
 }
