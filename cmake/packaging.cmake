@@ -1,10 +1,11 @@
 # Packages, both named after the project's version.
 #  - velumo_<version>_<arch>.deb (target deb in the native build): jpgcmd,
 #    tapsim with libtap.so, libijenc.a with ijenc.h and ijenc.pc, the native
-#    plug-in, the sample disk and the man pages.  dpkg-deb makes it from a
-#    DESTDIR install, not CPack: the sample disk's names are ISO-8859-1, as
-#    on a receiver, and CPack's archiver cannot store names that are not
-#    UTF-8.
+#    plug-in, the sample disk and the man pages.  cmake/deb.sh makes it with
+#    dpkg-deb from a DESTDIR install, with the licences, changelog and
+#    maintainer scripts of cmake/debian.  The sample disk's names are
+#    ISO-8859-1, as on a receiver, which a package cannot hold: it goes in
+#    as a tar that postinst lays out.
 #  - velumo-<version>-receiver.tar.gz (target receiver_package in the
 #    receiver build): Velumo.so, the install text, the default Velumo.ini.
 if(CMAKE_CROSSCOMPILING)

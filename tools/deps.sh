@@ -11,7 +11,7 @@ packages=(cmake ninja-build make g++ pkg-config git
   g++-mipsel-linux-gnu qemu-user
   clang-format libfreetype-dev fonts-dejavu-core pngcheck libjpeg-turbo-progs
   libcpp-httplib-dev chromium dpkg-dev man-db
-  librsvg2-dev librsvg2-bin imagemagick pngquant)
+  librsvg2-dev librsvg2-bin imagemagick pngquant lintian)
 mips_packages=(zlib1g-dev zlib1g libpng-dev libpng16-16 libjpeg62-turbo-dev libjpeg62-turbo)
 
 as_root() {
