@@ -53,7 +53,7 @@ bench-receiver: deps build/build.ninja build-mips
 package: build build-mips
 	cmake --build build-mips -j $(JOBS) --target receiver_package
 	cmake --build build -j $(JOBS) --target deb
-	@ls -1 build-mips/velumo-*-receiver.tar.gz build/velumo_*.deb
+	@ls -1 build-mips/velumo-*-receiver*.tar.gz build/velumo_*.deb
 
 demo: build
 	bash tools/demo.sh build

@@ -7,19 +7,23 @@
 #    ISO-8859-1, as on a receiver, which a package cannot hold: it goes in
 #    as a tar that postinst lays out.
 #  - velumo-<version>-receiver.tar.gz (target receiver_package in the
-#    receiver build): Velumo.so, the install text, the default Velumo.ini.
+#    receiver build): Velumo.so without its debug sections, the install
+#    text, the default Velumo.ini, LICENSE and the fonts' OFL.txt; beside it
+#    velumo-<version>-receiver-debug.tar.gz with Velumo.so.debug.
 if(CMAKE_CROSSCOMPILING)
-  set(_tar velumo-${PROJECT_VERSION}-receiver.tar.gz)
+  set(_tar ${CMAKE_BINARY_DIR}/velumo-${PROJECT_VERSION}-receiver.tar.gz)
+  set(_debugtar ${CMAKE_BINARY_DIR}/velumo-${PROJECT_VERSION}-receiver-debug.tar.gz)
   set(_emu "${CMAKE_CROSSCOMPILING_EMULATOR}")
   string(REPLACE ";" " " _emu "${_emu}")
-  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${_tar}
-    COMMAND ${CMAKE_COMMAND} -E env TAPSIM_EMULATOR=${_emu}
-      bash ${CMAKE_SOURCE_DIR}/cmake/receiver/package.sh ${CMAKE_BINARY_DIR}/${_tar}
+  add_custom_command(OUTPUT ${_tar} ${_debugtar}
+    COMMAND ${CMAKE_COMMAND} -E env TAPSIM_EMULATOR=${_emu} OBJCOPY=${CMAKE_OBJCOPY}
+      bash ${CMAKE_SOURCE_DIR}/cmake/receiver/package.sh ${_tar} ${_debugtar}
       $<TARGET_FILE:Velumo> $<TARGET_FILE:tapsim> ${CMAKE_SOURCE_DIR}
     DEPENDS Velumo tapsim ${CMAKE_SOURCE_DIR}/cmake/receiver/package.sh
-      ${CMAKE_SOURCE_DIR}/docs/receiver-install.txt
+      ${CMAKE_SOURCE_DIR}/docs/receiver-install.txt ${CMAKE_SOURCE_DIR}/LICENSE
+      ${CMAKE_SOURCE_DIR}/toolkit/fonts/OFL.txt
     VERBATIM)
-  add_custom_target(receiver_package DEPENDS ${CMAKE_BINARY_DIR}/${_tar})
+  add_custom_target(receiver_package DEPENDS ${_tar} ${_debugtar})
   return()
 endif()
 if(VELUMO_FUZZ OR VELUMO_SANITIZE)
